@@ -1,0 +1,58 @@
+// The seam to the screen: everything the core shows goes through Ui. The
+// Win32 front end draws on real controls; the headless Ui records what was
+// shown so tests can assert on it and torvane-cli can print it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Which window a control id belongs to.
+enum class Window { kMain, kStatusDialog, kVersionDialog };
+
+// Message box styles and answers, with the Win32 values.
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbYesNo = 0x4;
+constexpr unsigned kMbIconStop = 0x10;
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbIconExclamation = 0x30;
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// The list views that carry rows of core records.
+constexpr int kResultsList = 1272;
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // Modal message box; returns the button pressed (kIdOk, kIdYes, ...).
+  // It may re-enter the message loop, so callers must be ready for that.
+  virtual int MessageBox(const std::string& text, const std::string& caption,
+                         unsigned style) = 0;
+  // A control's text; ignored when that window is not open.
+  virtual void SetText(Window w, int control, const std::string& text) = 0;
+  virtual void Enable(Window w, int control, bool on) = 0;
+  virtual bool IsOpen(Window w) const = 0;
+  // A connection slot's status text changed (-1: every slot in use).
+  virtual void SlotStatus(int slot, const std::string& text) = 0;
+  // Rows of a list view; item is the core record behind the row, whose cell
+  // texts the front end reads on demand. InsertRow returns false when the
+  // control refuses the row.
+  virtual bool InsertRow(int list, int row, const void* item) = 0;
+  virtual void DeleteAllRows(int list) = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void WaitCursor(bool on) = 0;
+  virtual void EndMainWindow() = 0;
+};
+
+// The Ui in use; never null (a quiet headless Ui until one is installed).
+Ui& ui();
+// Installs u (null puts the quiet default back); returns the previous one.
+Ui* SetUi(Ui* u);
+
+}  // namespace platform
+
+// Modal error message with the caption "Error" and an OK button.
+void ErrorBox(const std::string& text);

@@ -1,0 +1,34 @@
+// AppSettings: the program-wide preferences and counters kept in torva.ini.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct AppSettings {
+  int packcount = 20;  // connections a Hunt uses, 1..20
+  int format = 0;      // stored and written back unchanged
+  std::optional<std::string> filename;  // current project file
+  std::optional<std::string> browser;
+  std::optional<std::string> proxy;  // none or empty: direct connections
+  int port = 8080;                   // proxy port
+  int sort = 0;                      // stored and written back unchanged
+  int lastwarn = 0;
+  int exact = 1;
+  int files = 50;  // Max Files, sent as $HITS
+  int news = 0;
+  int next = 1;  // running number 1..99 for $COUNT in report inserts
+  int upgrade = 0;
+  int upgradenew = 0;
+  long timeout = 2000;  // ms, period of the Hunt's timeout timer
+  int newwin = 0;
+};
+
+extern AppSettings g_settings;
+
+// Reads torva.ini from the working directory (defaults when missing);
+// always returns 1.
+int LoadSettings();
+// Writes torva.ini; 1 on success, 0 (after an error box) when it can't.
+int SaveSettings();
+// True when a proxy host is set and not empty.
+bool ProxySet();

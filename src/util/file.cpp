@@ -1,0 +1,86 @@
+#include "util/file.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+FileHandle FileOpenRead(const char* path) { return path ? std::fopen(path, "rb") : nullptr; }
+
+FileHandle FileCreate(const char* path) { return path ? std::fopen(path, "wb") : nullptr; }
+
+void FileClose(FileHandle f) {
+  if (f) std::fclose(f);
+}
+
+int FileExists(const char* path) {
+  FileHandle f = FileOpenRead(path);
+  if (!f) return 0;
+  FileClose(f);
+  return 1;
+}
+
+int DeleteFileAt(const char* path) { return path && std::remove(path) == 0 ? 1 : 0; }
+
+int ReadLine(char* buffer, int limit, FileHandle f) {
+  if (!f || !buffer || limit < 1) return 0;
+  const int chunk = limit < 256 ? limit : 256;
+  buffer[0] = '\0';
+  int stored = 0;
+  while (stored + chunk <= limit && stored < limit) {
+    char* at = buffer + stored;
+    std::size_t got = std::fread(at, 1, static_cast<std::size_t>(chunk), f);
+    if (got == 0) {
+      if (std::ferror(f)) return 0;
+      break;
+    }
+    at[got] = '\0';
+    // A NUL byte at the start of a line is dropped.
+    if (buffer[0] == '\0') {
+      std::memmove(buffer, buffer + 1, static_cast<std::size_t>(stored) + got);
+      --got;
+      at = buffer + stored;
+    }
+    void* lf = std::memchr(at, '\n', got);
+    if (lf) {
+      char* end = static_cast<char*>(lf) + 1;
+      const long beyond = static_cast<long>(at + got - end);
+      *end = '\0';
+      if (beyond != 0) std::fseek(f, -beyond, SEEK_CUR);
+      return static_cast<int>(end - buffer);
+    }
+    stored += static_cast<int>(got);
+  }
+  buffer[stored] = '\0';
+  return stored;
+}
+
+int FileWrite(FileHandle f, const char* data, std::size_t n) {
+  if (!f || !data) return 0;
+  return std::fwrite(data, 1, n, f) == n ? 1 : 0;
+}
+
+int FileWrite(FileHandle f, const std::string& text) { return FileWrite(f, text.data(), text.size()); }
+
+int FilePrintf(FileHandle f, const char* fmt, ...) {
+  if (!f || !fmt) return 0;
+  va_list ap;
+  va_start(ap, fmt);
+  va_list ap2;
+  va_copy(ap2, ap);
+  const int n = std::vsnprintf(nullptr, 0, fmt, ap);
+  va_end(ap);
+  int ok = 0;
+  if (n >= 0) {
+    std::string out(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(&out[0], out.size(), fmt, ap2);
+    ok = FileWrite(f, out.data(), static_cast<std::size_t>(n));
+  }
+  va_end(ap2);
+  return ok;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  return dir + kPathSep + name;
+}

@@ -1,0 +1,135 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "unit/test_dir.h"
+#include "util/file.h"
+#include "util/string_table.h"
+#include "util/text.h"
+
+namespace {
+
+class ReadLineTest : public TempDirTest {};
+
+TEST_F(ReadLineTest, LinesComeBackWholeAndPositionedAtTheNext) {
+  std::string line300(300, 'x');
+  WriteFile("a.txt", line300 + "\n" + "second\r\nlast");
+  FileHandle f = FileOpenRead("a.txt");
+  ASSERT_NE(f, nullptr);
+  static char buf[kLineLimit + 1];
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 301);
+  EXPECT_EQ(std::string(buf), line300 + "\n");
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 8);
+  EXPECT_STREQ(buf, "second\r\n");
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 4);  // no line feed at the end
+  EXPECT_STREQ(buf, "last");
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 0);
+  FileClose(f);
+}
+
+TEST_F(ReadLineTest, LongLineComesInPiecesOfWholeChunks) {
+  WriteFile("b.txt", std::string(3000, 'y') + "\nz\n");
+  FileHandle f = FileOpenRead("b.txt");
+  static char buf[kLineLimit + 1];
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 2048);
+  EXPECT_EQ(std::strlen(buf), 2048u);
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 953);
+  EXPECT_EQ(std::string(buf), std::string(952, 'y') + "\n");
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 2);
+  FileClose(f);
+}
+
+TEST_F(ReadLineTest, LeadingNulIsDroppedAndNullArgumentsGiveZero) {
+  WriteFile("c.txt", std::string("\0ab\n", 4));
+  FileHandle f = FileOpenRead("c.txt");
+  static char buf[kLineLimit + 1];
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 3);
+  EXPECT_STREQ(buf, "ab\n");
+  EXPECT_EQ(ReadLine(nullptr, kLineLimit, f), 0);
+  FileClose(f);
+  EXPECT_EQ(ReadLine(buf, kLineLimit, nullptr), 0);
+}
+
+TEST(TextTest, TrimOnlyBlanksCarriageReturnsAndLineFeeds) {
+  char a[] = "abc \r\n";
+  EXPECT_STREQ(TrimRight(a), "abc");
+  char b[] = "    ";
+  EXPECT_STREQ(TrimRight(b), "");
+  char c[] = "abc\t";
+  EXPECT_STREQ(TrimRight(c), "abc\t");
+  char d[] = "  a b  ";
+  EXPECT_STREQ(Trim(d), "a b");
+  EXPECT_EQ(TrimRight(nullptr), nullptr);
+}
+
+TEST(TextTest, IntToTextBuffersAreSeparate) {
+  const char* one = IntToText(0);
+  EXPECT_STREQ(one, "0");
+  const char* two = IntToText2(-45);
+  EXPECT_STREQ(IntToText(-2147483647L - 1), "-2147483648");
+  EXPECT_STREQ(one, "-2147483648");  // the same buffer, overwritten
+  EXPECT_STREQ(two, "-45");          // the second buffer stays
+}
+
+TEST(TextTest, ReplaceFirstReturnsPositionBehindReplacement) {
+  char t[16] = "a$Xb";
+  char* p = ReplaceFirst(t, "$X", "");
+  EXPECT_STREQ(t, "ab");
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(*p, 'b');
+  EXPECT_EQ(ReplaceFirst(t, "$Y", "q"), nullptr);
+  EXPECT_STREQ(t, "ab");
+  char g[16] = "x$Ay";
+  p = ReplaceFirst(g, "$A", "LONGER");
+  EXPECT_STREQ(g, "xLONGERy");
+  EXPECT_EQ(*p, 'y');
+  char small[6] = "a$Ab";
+  EXPECT_EQ(ReplaceFirstBounded(small, sizeof small, "$A", "long"), nullptr);
+  EXPECT_STREQ(small, "a$Ab");
+}
+
+TEST(TextTest, DoublePercentAndFindNoCase) {
+  char a[16] = "100%";
+  EXPECT_STREQ(DoublePercent(a), "100%%");
+  char b[16] = "%%";
+  EXPECT_STREQ(DoublePercent(b), "%%%%");
+  EXPECT_EQ(DoublePercent(std::string("a%b%")), "a%%b%%");
+  const char* text = "Index.HTML";
+  EXPECT_EQ(FindNoCase(text, "html"), text + 6);
+  EXPECT_EQ(FindNoCase(text, ""), nullptr);
+  EXPECT_EQ(FindNoCase(text, "htmlx"), nullptr);
+}
+
+TEST(TextTest, LoadTextRingReusesTheFirstSlotOnTheSixthCall) {
+  const char* first = LoadText(1444);
+  EXPECT_STREQ(first, "Not Searched");
+  for (int i = 0; i < 4; ++i) LoadText(1451);
+  EXPECT_STREQ(first, "Not Searched");  // five texts may be held at once
+  LoadText(1474);
+  EXPECT_STREQ(first, "Hunt is Complete");
+}
+
+TEST(TextTest, StringTableIsSortedAndInRange) {
+  for (int i = 0; i < kStringTableSize; ++i) {
+    EXPECT_GE(kStringTable[i].id, 1441);
+    EXPECT_LE(kStringTable[i].id, 1530);
+    if (i) {
+      EXPECT_LT(kStringTable[i - 1].id, kStringTable[i].id);
+    }
+  }
+  EXPECT_EQ(FindTableText(1442), nullptr);
+  EXPECT_STREQ(FindTableText(1530), "%i <i>unique files found</i>");
+}
+
+TEST(TextTest, StrICmpFoldsAsciiToLowerCase) {
+  EXPECT_EQ(StrICmp("A.zip", "a.ZIP"), 0);
+  EXPECT_LT(StrICmp("a.zip", "b.zip"), 0);
+  // Folding to lower case puts "_" (0x5F) before letters.
+  EXPECT_LT(StrICmp("_x", "A"), 0);
+  EXPECT_LT(StrICmp("ab", "abc"), 0);
+  EXPECT_GT(StrICmp("\xe9", "z"), 0);  // bytes above 127 compare unsigned
+}
+
+}  // namespace
