@@ -44,6 +44,10 @@ void HeadlessUi::SlotStatus(int slot, const std::string& text) {
   log.push_back("status " + std::to_string(slot) + "|" + text);
 }
 
+void HeadlessUi::StatusBar(int part, const std::string& text) {
+  if (part == 0 || part == 1) status_bar[part] = text;
+}
+
 bool HeadlessUi::InsertRow(int list, int row, const void* item) {
   if (refuse_rows) return false;
   auto& r = rows[list];

@@ -19,6 +19,7 @@ class HeadlessUi : public Ui {
   void Enable(Window w, int control, bool on) override;
   bool IsOpen(Window w) const override;
   void SlotStatus(int slot, const std::string& text) override;
+  void StatusBar(int part, const std::string& text) override;
   bool InsertRow(int list, int row, const void* item) override;
   void DeleteAllRows(int list) override;
   void SetTitle(const std::string& title) override;
@@ -31,6 +32,7 @@ class HeadlessUi : public Ui {
   std::map<std::pair<int, int>, std::string> texts;
   std::map<int, std::vector<const void*>> rows;
   std::vector<std::string> slot_status = std::vector<std::string>(20);
+  std::string status_bar[2];
   bool status_dialog_open = false;
   bool version_dialog_open = false;
   bool main_window_ended = false;

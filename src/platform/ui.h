@@ -37,6 +37,8 @@ class Ui {
   virtual bool IsOpen(Window w) const = 0;
   // A connection slot's status text changed (-1: every slot in use).
   virtual void SlotStatus(int slot, const std::string& text) = 0;
+  // Part 0 or 1 of the main window's status bar.
+  virtual void StatusBar(int part, const std::string& text) = 0;
   // Rows of a list view; item is the core record behind the row, whose cell
   // texts the front end reads on demand. InsertRow returns false when the
   // control refuses the row.
