@@ -1,0 +1,27 @@
+// The captured page of each engine, reports/N.htm by the engine's id: the
+// engine's own answer, or a small page that says why there is none.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engines/engines.h"
+
+// The biggest generated message page, in characters; a longer one is cut.
+constexpr std::size_t kMessagePageLimit = 2048;
+
+// Saves len bytes of text (NUL bytes included) as the engine's page. When
+// the text holds the end of an HTTP header ("\r\n\r\n") with something
+// behind it, only the part behind it is saved. 1 on success; 0 when text
+// or engine is null, or when the file can't be created (after the error
+// box "Unable to write report file").
+int SaveEnginePage(const char* text, std::size_t len, const EngineEntry* engine);
+int SaveEnginePage(const std::string& text, const EngineEntry* engine);
+
+// Wraps message into a small page titled with the engine's name and saves
+// it with SaveEnginePage. 0 when message or engine is null.
+int SaveEngineMessagePage(const EngineEntry* engine, const char* message);
+int SaveEngineMessagePage(const EngineEntry* engine, const std::string& message);
+
+// The path of an engine's page: reports/N.htm.
+std::string EnginePagePath(int id);
