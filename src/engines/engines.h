@@ -28,8 +28,9 @@ extern std::deque<EngineEntry> g_engines;
 // Reads engines.dat; 1 when the list holds an engine. Does nothing and
 // returns 0 when the list is already loaded. A missing file shows an error.
 int LoadEngines();
-// With null: a new zero-filled record (owned by the caller). With a record:
-// clears it for reuse. Returns the record.
+// With a record: drops its texts and clears it to zeros for reuse (how the
+// slots recycle their job records). With null: a new zero-filled record that
+// lives as long as the program. Returns the record.
 EngineEntry* NewEngineEntry(EngineEntry* e);
 // Present request template that does not begin with "*".
 bool EngineAvailable(const EngineEntry& e);

@@ -32,3 +32,11 @@ int LoadSettings();
 int SaveSettings();
 // True when a proxy host is set and not empty.
 bool ProxySet();
+
+// The exact text SaveSettings writes.
+std::string SettingsText();
+// atoi/atol as the data files are read with: leading blanks, an optional
+// sign and digits; anything else reads as 0. Out-of-range values clamp
+// instead of being undefined. Null reads as 0.
+int TextToInt(const char* text);
+long TextToLong(const char* text);

@@ -83,6 +83,9 @@ const StringTableEntry kStringTable[] = {
     {1528, "<td bgcolor=\"#50898F\"><font color=\"#FFFFFF\">Location:</font></td></tr>"},
     {1529, "<b><font color=\"900010\">%s Search Results: &nbsp;&nbsp;&nbsp;"},
     {1530, "%i <i>unique files found</i>"},
+    // Status texts of a request the builder refuses to send.
+    {1531, "Request refused: the search term is too long"},
+    {1532, "Request refused: the request is too long"},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

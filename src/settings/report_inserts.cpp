@@ -1,0 +1,76 @@
+#include "settings/report_inserts.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "settings/settings.h"
+#include "util/text.h"
+
+ReportInserts g_report_inserts;
+
+namespace {
+
+const char kInsertFile[] = "search.idx";
+
+// Reads the lines of one section up to its "|" line into text. Returns 1 when
+// the closing line was found, 0 when the file ended first.
+int ReadSection(FileHandle f, std::string& text) {
+  text.clear();
+  // Section lines are kept exactly as read, line ends included.
+  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
+    if (std::strchr(g_scratch, '|')) return 1;
+    text += g_scratch;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int LoadReportInserts() {
+  g_report_inserts.loaded = true;
+  FileHandle f = FileOpenRead(kInsertFile);
+  if (!f) return 0;
+  std::string text;
+  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
+    TrimRight(g_scratch);
+    const char* mark = std::strstr(g_scratch, "%%");
+    if (!mark) continue;
+    const char marker = mark[2];
+    if (marker != '*' && marker != '$') continue;
+    char digits[3] = {0, 0, 0};
+    CopyN(digits, mark + 3, 2);
+    const int n = TextToInt(digits);
+    if (n < 0 || n >= kReportInsertSections) continue;
+    // The old text goes before the new one is read, so a section that
+    // never closes leaves the number empty.
+    g_report_inserts.sections[n].reset();
+    if (ReadSection(f, text)) g_report_inserts.sections[n] = text;
+  }
+  FileClose(f);
+  return 1;
+}
+
+const std::string* ReportInsertText(int section) {
+  if (!g_report_inserts.loaded || section < 0 || section >= kReportInsertSections) {
+    return nullptr;
+  }
+  const auto& s = g_report_inserts.sections[section];
+  return s && !s->empty() ? &*s : nullptr;
+}
+
+int WriteReportInsert(FileHandle f, int section) {
+  const std::string* text = ReportInsertText(section);
+  if (!f || !text) return 0;
+  std::string copy = *text;
+  const std::string count = IntToText(g_settings.next);
+  static const char kCount[] = "$COUNT";
+  const std::size_t klen = sizeof kCount - 1;
+  for (std::size_t at = copy.find(kCount); at != std::string::npos;
+       at = copy.find(kCount, at + count.size())) {
+    copy.replace(at, klen, count);
+  }
+  g_settings.next = g_settings.next > 98 ? 1 : g_settings.next + 1;
+  copy += '\n';
+  return FileWrite(f, copy);
+}

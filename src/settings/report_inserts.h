@@ -1,0 +1,28 @@
+// Report inserts: up to four blocks of HTML from search.idx that the report
+// pages carry, with "$COUNT" standing for a running number.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "util/file.h"
+
+constexpr int kReportInsertSections = 4;
+
+struct ReportInserts {
+  bool loaded = false;  // the table exists once a load has been tried
+  std::optional<std::string> sections[kReportInsertSections];
+};
+
+extern ReportInserts g_report_inserts;
+
+// Reads search.idx into the section table. Sections the file does not name
+// keep their text. 1, or 0 when the file can't be opened (not an error).
+int LoadReportInserts();
+// Writes section n with every "$COUNT" replaced by g_settings.next, then a
+// line feed, and advances next (above 98 it starts again at 1). Nothing is
+// written, and next stays, for an empty or unknown section or a null file.
+// Returns 1 when something was written.
+int WriteReportInsert(FileHandle f, int section);
+// The text of section n, or null when it is empty or out of range.
+const std::string* ReportInsertText(int section);

@@ -1,0 +1,156 @@
+#include "settings/settings.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/ui.h"
+#include "util/file.h"
+#include "util/text.h"
+
+AppSettings g_settings;
+
+namespace {
+
+const char kSettingsFile[] = "torva.ini";
+
+// The keys in the order they are tested: the first one found anywhere in a
+// line decides what the line sets.
+enum class Key {
+  kPackcount,
+  kFormat,
+  kBrowser,
+  kProxy,
+  kPort,
+  kFilename,
+  kSort,
+  kLastwarn,
+  kExact,
+  kFiles,
+  kNews,
+  kNext,
+  kUpgrade,
+  kUpgradenew,
+  kTimeout,
+  kNewwin,
+};
+
+struct KeyName {
+  const char* text;
+  Key key;
+};
+
+const KeyName kKeys[] = {
+    {"packcount=", Key::kPackcount}, {"format=", Key::kFormat},
+    {"browser=", Key::kBrowser},     {"proxy=", Key::kProxy},
+    {"port=", Key::kPort},           {"filename=", Key::kFilename},
+    {"sort=", Key::kSort},           {"lastwarn=", Key::kLastwarn},
+    {"exact=", Key::kExact},         {"files=", Key::kFiles},
+    {"news=", Key::kNews},           {"next=", Key::kNext},
+    {"upgrade=", Key::kUpgrade},     {"upgradenew=", Key::kUpgradenew},
+    {"timeout=", Key::kTimeout},     {"newwin=", Key::kNewwin},
+};
+
+}  // namespace
+
+long TextToLong(const char* text) {
+  if (!text) return 0;
+  // strtol instead of atol: the same reading of leading blanks, sign and
+  // digits, but an out-of-range number is clamped instead of undefined.
+  return std::strtol(text, nullptr, 10);
+}
+
+int TextToInt(const char* text) {
+  const long v = TextToLong(text);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+bool ProxySet() { return g_settings.proxy && !g_settings.proxy->empty(); }
+
+int LoadSettings() {
+  FileHandle f = FileOpenRead(kSettingsFile);
+  if (!f) {
+    g_settings.format = 2;
+    g_settings.sort = 1;
+    g_settings.lastwarn = 0;
+    g_settings.exact = 1;
+    g_settings.files = 50;
+    return 1;
+  }
+  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
+    char* line = TrimRight(g_scratch);
+    const KeyName* hit = nullptr;
+    for (const KeyName& k : kKeys) {
+      if (std::strstr(line, k.text)) {
+        hit = &k;
+        break;
+      }
+    }
+    if (!hit) continue;
+    // Every key ends in "=", so the line holds one.
+    const char* value = std::strchr(line, '=') + 1;
+    AppSettings& s = g_settings;
+    switch (hit->key) {
+      case Key::kPackcount: s.packcount = TextToInt(value); break;
+      case Key::kFormat: s.format = TextToInt(value); break;
+      case Key::kBrowser: s.browser = std::string(value); break;
+      case Key::kProxy: s.proxy = std::string(value); break;
+      case Key::kPort: s.port = TextToInt(value); break;
+      case Key::kFilename: s.filename = std::string(value); break;
+      case Key::kSort: s.sort = TextToInt(value); break;
+      case Key::kLastwarn: s.lastwarn = TextToInt(value); break;
+      case Key::kExact: s.exact = TextToInt(value); break;
+      case Key::kFiles: s.files = TextToInt(value); break;
+      case Key::kNews: s.news = TextToInt(value); break;
+      case Key::kNext: s.next = TextToInt(value); break;
+      case Key::kUpgrade: s.upgrade = TextToInt(value); break;
+      case Key::kUpgradenew: s.upgradenew = TextToInt(value); break;
+      case Key::kTimeout: s.timeout = TextToLong(value); break;
+      case Key::kNewwin: s.newwin = TextToInt(value); break;
+    }
+  }
+  FileClose(f);
+  return 1;
+}
+
+std::string SettingsText() {
+  const AppSettings& s = g_settings;
+  std::string out;
+  out += Format("packcount=%i\n", s.packcount);
+  out += Format("format=%i\n", s.format);
+  if (s.filename) out += Format("filename=%s\n", s.filename->c_str());
+  if (s.browser) out += Format("browser=%s\n", s.browser->c_str());
+  if (s.proxy) out += Format("proxy=%s\n", s.proxy->c_str());
+  out += Format("port=%i\n", s.port);
+  out += Format("sort=%i\n", s.sort);
+  out += Format("lastwarn=%i\n", s.lastwarn);
+  out += Format("exact=%i\n", s.exact);
+  out += Format("files=%i\n", s.files);
+  out += Format("news=%i\n", s.news);
+  out += Format("next=%i\n", s.next);
+  out += Format("upgrade=%i\n", s.upgrade);
+  out += Format("upgradenew=%i\n", s.upgradenew);
+  out += Format("timeout=%li\n", s.timeout);
+  out += Format("newwin=%i\n", s.newwin);
+  return out;
+}
+
+int SaveSettings() {
+  FileHandle f = FileCreate(kSettingsFile);
+  if (!f) {
+    ErrorBox(LoadText(1450));
+    return 0;
+  }
+  // A full disk must not pass for a saved file: the write and the close
+  // (which flushes) are both checked.
+  const int written = FileWrite(f, SettingsText());
+  const int closed = std::fclose(f) == 0;
+  if (!written || !closed) {
+    ErrorBox(LoadText(1450));
+    return 0;
+  }
+  return 1;
+}
