@@ -1,0 +1,40 @@
+#include "cli/cli_ui.h"
+
+#include <cstdio>
+#include <string>
+
+#ifdef _WIN32
+// C runtime calls only (no Windows API): the console stream's mode.
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace cli {
+
+int CliUi::MessageBox(const std::string& text, const std::string& caption, unsigned style) {
+  HeadlessUi::MessageBox(text, caption, style);
+  ++boxes_;
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  std::fflush(stderr);
+  // Nobody is there to answer: a question is taken as agreed.
+  return (style & 0xF) == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
+}
+
+void CliUi::SlotStatus(int slot, const std::string& text) {
+  HeadlessUi::SlotStatus(slot, text);
+  if (!verbose_) return;
+  std::fprintf(stderr, "slot %d: %s\n", slot, text.c_str());
+}
+
+CliUiScope::CliUiScope(bool verbose) : ui_(verbose), previous_(platform::SetUi(&ui_)) {}
+
+CliUiScope::~CliUiScope() { platform::SetUi(previous_); }
+
+void SetStdoutBinary() {
+  std::fflush(stdout);
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+}  // namespace cli
