@@ -1,0 +1,134 @@
+#include "catalogue/catalogue.h"
+
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "platform/ui.h"
+#include "results/store.h"
+#include "settings/settings.h"
+#include "util/file.h"
+#include "util/text.h"
+
+Catalogue g_catalogue;
+
+namespace {
+
+// Entries handed out by NewSoftEntry(nullptr).
+std::deque<SoftEntry>& SpareEntries() {
+  static std::deque<SoftEntry> spare;
+  return spare;
+}
+
+// Reads one whole line through the 2048-byte line reader. A line longer than
+// that would otherwise come back in pieces, and a piece that begins inside
+// the name field would load as an entry with half a name.
+bool ReadWholeLine(FileHandle f, std::string& line) {
+  line.clear();
+  for (;;) {
+    const int n = ReadLine(g_scratch, kLineLimit, f);
+    if (n <= 0) break;
+    line.append(g_scratch, static_cast<std::size_t>(n));
+    if (g_scratch[n - 1] == '\n') break;
+  }
+  if (line.empty()) return false;
+  line.resize(std::strlen(line.c_str()));
+  std::size_t n = line.size();
+  while (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\r' || line[n - 1] == '\n')) --n;
+  line.resize(n);
+  return true;
+}
+
+// name<1>download<2>size<3>home<4>version<5>review<6>category; each marker
+// after the previous one. Fields stand as they are, empty ones included.
+bool ParseEntry(const char* s, SoftEntry& e, int& number) {
+  const char* at[7];
+  at[0] = s;
+  const char* from = s;
+  for (int i = 1; i <= 6; ++i) {
+    const char marker[4] = {'<', static_cast<char>('0' + i), '>', '\0'};
+    const char* m = std::strstr(from, marker);
+    if (!m) return false;
+    at[i] = m;
+    from = m + 3;
+  }
+  auto field = [&](int i) {
+    const char* begin = i == 0 ? at[0] : at[i] + 3;
+    return std::string(begin, static_cast<std::size_t>(at[i + 1] - begin));
+  };
+  e.name = field(0);
+  e.download = field(1);
+  e.size = field(2);
+  e.home = field(3);
+  e.version = field(4);
+  e.review = field(5);
+  number = TextToInt(at[6] + 3);
+  return true;
+}
+
+}  // namespace
+
+int SoftCategory(int number) {
+  if (number & 4) return 0;
+  if (number & 1) return 1;
+  if (number & 2) return 2;
+  return 3;
+}
+
+SoftEntry* NewSoftEntry(SoftEntry* e) {
+  if (!e) return &SpareEntries().emplace_back();
+  *e = SoftEntry{};
+  return e;
+}
+
+void FreeSoftList(std::deque<SoftEntry>& list) { std::deque<SoftEntry>().swap(list); }
+
+void FreeCatalogue() {
+  for (auto& list : g_catalogue.lists) FreeSoftList(list);
+  g_catalogue.version.reset();
+  g_catalogue.mode = 0;
+}
+
+void LoadCatalogue(int mode) {
+  FileHandle f = FileOpenRead(kCatalogueFile);
+  if (!f) return;
+  platform::ui().WaitCursor(true);
+  if (mode == 0) {
+    FreeSoftList(g_catalogue.lists[0]);
+  } else {
+    for (int c = 1; c < kCategoryCount; ++c) FreeSoftList(g_catalogue.lists[c]);
+  }
+
+  std::string line;
+  while (ReadWholeLine(f, line)) {
+    const char* s = line.c_str();
+    if (std::strncmp(s, "VERSION=", 8) == 0) {
+      g_catalogue.version = std::string(s + 8);
+      continue;
+    }
+    SoftEntry entry;
+    int number = 0;
+    if (!ParseEntry(s, entry, number)) continue;
+    const int category = SoftCategory(number);
+    if (mode == 0) {
+      // Category 0 opens the file; the first other entry ends it.
+      if (category != 0) break;
+    } else if (category == 0) {
+      continue;
+    }
+    g_catalogue.lists[static_cast<std::size_t>(category)].push_back(std::move(entry));
+  }
+  FileClose(f);
+  g_catalogue.mode = mode == 0 ? 0 : 1;
+  platform::ui().WaitCursor(false);
+}
+
+int FillCatalogueRows(int page) {
+  if (page < 1 || page > kCategoryCount) return 0;
+  auto& list = g_catalogue.lists[static_cast<std::size_t>(page - 1)];
+  if (list.empty()) return 0;
+  for (const SoftEntry& e : list) {
+    if (e.name && InsertCatalogueRow(g_result_rows, &e)) ++g_result_rows;
+  }
+  return 1;
+}
