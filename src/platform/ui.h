@@ -23,6 +23,10 @@ constexpr int kIdNo = 7;
 // The list views that carry rows of core records.
 constexpr int kResultsList = 1272;
 
+// SetText with this control id sets the window's own title bar text (for
+// the dialogs; the main window's title goes through SetTitle).
+constexpr int kWindowTitle = 0;
+
 class Ui {
  public:
   virtual ~Ui() = default;
