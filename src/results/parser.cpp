@@ -1,0 +1,451 @@
+#include "results/parser.h"
+
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "hunt/slot_status.h"
+#include "platform/ui.h"
+#include "results/links.h"
+#include "results/store.h"
+#include "settings/settings.h"
+#include "util/text.h"
+#include "util/vendor.h"
+
+void (*g_vendor_reply_handler)(const char* page) = nullptr;
+
+namespace {
+
+constexpr int kMsgHunting = 1446;    // "Kite %i Hunting for Filez"
+constexpr int kMsgFilesFound = 1447; // "%i files found"
+constexpr int kFilesFoundControl = 1157;
+
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsCapital(char c) { return std::isupper(static_cast<unsigned char>(c)) != 0; }
+int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+
+// The moves of the extraction rules. p always stays inside the page: it
+// never goes in front of the first character nor behind the terminator, and
+// a search "from the character after p" finds nothing when p is on the
+// terminator. A search that finds nothing returns false and leaves p alone.
+struct Cursor {
+  char* begin;  // the page's first character
+  char* p;
+
+  void StepOn() {
+    if (*p) ++p;
+  }
+  void OneBack() {
+    if (p > begin) --p;
+  }
+  void BackTo(char c) {
+    while (p > begin && *p != c) --p;
+  }
+  void SkipBlanks() {
+    while (IsBlank(*p)) ++p;
+  }
+  void SkipBlanksAndTags() { p = ::SkipBlanksAndTags(p); }
+  void ToFirstDigit() {
+    while (*p && !IsDigit(*p)) ++p;
+  }
+  void ToFirstCapital() {
+    while (*p && !IsCapital(*p)) ++p;
+  }
+  void ToNextBlank() {
+    while (*p && !IsBlank(*p)) ++p;
+  }
+  void ToNextOrEnd(char c) {
+    while (*p && *p != c) ++p;
+  }
+  void Advance(std::size_t n) {
+    for (; n && *p; --n) ++p;
+  }
+  // Search from p itself.
+  bool Find(char c) {
+    char* q = std::strchr(p, c);
+    if (!q) return false;
+    p = q;
+    return true;
+  }
+  // Search from the character after p.
+  bool FindAfter(char c) {
+    char* q = *p ? std::strchr(p + 1, c) : nullptr;
+    if (!q) return false;
+    p = q;
+    return true;
+  }
+  bool FindAfter(const char* text, bool any_case) {
+    if (!*p) return false;
+    char* q = any_case ? FindNoCase(p + 1, text) : std::strstr(p + 1, text);
+    if (!q) return false;
+    p = q;
+    return true;
+  }
+  // "Nth > ahead".
+  bool Ahead(int n) {
+    for (int i = 0; i < n; ++i) {
+      if (!FindAfter('>')) return false;
+    }
+    return true;
+  }
+  void CopyTo(char* field, char stop) const { CopyUntilN(field, p, stop, kHitFieldMax); }
+};
+
+// The texts a rule reads for one new hit.
+struct HitFields {
+  std::string location;
+  char size[kHitFieldMax + 1] = "";
+  char date[kHitFieldMax + 1] = "";
+};
+
+// Runs the extraction rule of engine type `type` with c.p on the "<" of the
+// link's anchor. Returns false when a search of the rule found nothing; the
+// scan of the page then ends after this hit.
+bool RunRule(int type, Cursor& c, const std::string& name, HitFields& f) {
+  char* const size = f.size;
+  char* const date = f.date;
+  switch (type) {
+    case 0:
+      if (!c.Ahead(2)) return false;
+      c.StepOn();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      c.SkipBlanks();
+      c.CopyTo(size, '<');
+      TrimRight(size);
+      c.SkipBlanks();
+      c.BackTo('>');
+      c.OneBack();
+      c.BackTo('>');
+      return true;
+
+    case 2:
+      c.SkipBlanksAndTags();
+      if (!c.Find('<')) return false;
+      c.SkipBlanksAndTags();
+      c.CopyTo(size, '<');
+      TrimRight(size);
+      if (!c.Find('<')) return false;
+      c.SkipBlanksAndTags();
+      c.CopyTo(date, '<');
+      return true;
+
+    case 4:
+      if (!c.Find('>')) return false;
+      c.StepOn();
+      c.ToFirstDigit();
+      c.CopyTo(size, ' ');
+      if (std::strchr(size, '<')) {
+        // The name held a digit: look again behind the next tag.
+        if (!c.Find('>')) return false;
+        c.StepOn();
+        c.ToFirstDigit();
+        c.CopyTo(size, ' ');
+      }
+      c.Advance(std::strlen(size));
+      c.ToFirstDigit();
+      c.CopyTo(date, ')');
+      TrimRight(date);
+      TrimRight(size);
+      return true;
+
+    case 6:
+      c.OneBack();
+      c.BackTo('>');
+      c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(size, ' ');
+      TrimRight(size);
+      c.StepOn();
+      c.ToNextBlank();
+      c.SkipBlanks();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      return true;
+
+    case 7:
+      if (!c.FindAfter("FILE", false)) return false;
+      c.ToFirstDigit();
+      c.CopyTo(size, '\t');
+      c.ToFirstCapital();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      TrimRight(size);
+      if (!c.FindAfter("<br>", true)) return false;
+      if (!c.FindAfter("<br>", true)) return false;
+      return true;
+
+    case 9:
+      c.OneBack();
+      c.OneBack();
+      c.BackTo('>');
+      c.ToNextBlank();
+      c.SkipBlanks();
+      c.CopyTo(size, ' ');
+      c.ToNextBlank();
+      c.SkipBlanks();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      TrimRight(size);
+      return c.Ahead(2);
+
+    case 10:
+      if (!c.Find('>')) return false;
+      c.StepOn();
+      c.SkipBlanks();
+      c.ToNextOrEnd('<');
+      c.SkipBlanksAndTags();
+      c.CopyTo(size, '<');
+      TrimRight(size);
+      if (!c.Find('<')) return false;
+      c.SkipBlanksAndTags();
+      c.SkipBlanks();
+      if (*c.p == '-') c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      return true;
+
+    case 11: {
+      // The directory stands in the element in front of the link; the
+      // location is that text followed by the link's name.
+      c.OneBack();
+      c.BackTo('>');
+      c.OneBack();
+      c.BackTo('>');
+      c.StepOn();
+      char* const e = std::strchr(c.p, '<');
+      if (!e) return false;
+      f.location.assign(c.p, static_cast<std::size_t>(e - c.p));
+      f.location += name;
+      c.p = e;
+      if (!c.Find('>')) return false;
+      c.StepOn();
+      c.ToFirstDigit();
+      c.CopyTo(size, ' ');
+      c.Advance(std::strlen(size) + 1);
+      c.CopyTo(date, ' ');
+      c.Advance(std::strlen(date));
+      return c.Find('>');
+    }
+
+    case 12:
+      f.location.insert(0, kFamilyBLocationPrefix);
+      if (!c.Ahead(3)) return false;
+      c.StepOn();
+      c.CopyTo(size, '<');
+      return true;
+
+    case 13:
+      f.location.insert(0, kFamilyALocationPrefix);
+      return c.FindAfter('<');
+
+    case 14:
+    case 15:
+      if (!c.Ahead(type == 14 ? 5 : 4)) return false;
+      c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(size, '<');
+      TrimRight(size);
+      if (!c.FindAfter('>')) return false;
+      c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      if (!c.FindAfter('>')) return false;
+      c.StepOn();
+      return true;
+
+    case 16:
+      if (!c.Ahead(3)) return false;
+      c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(size, ' ');
+      TrimRight(size);
+      if (!c.FindAfter(' ')) return false;
+      c.StepOn();
+      c.SkipBlanks();
+      c.CopyTo(date, '<');
+      TrimRight(date);
+      if (!c.FindAfter('>')) return false;
+      c.StepOn();
+      return true;
+
+    default:  // 1, 3, 8 and unknown types: the layout gives no size or date
+      return true;
+  }
+}
+
+// Type 5: cuts the page at the first "<href" behind the anchor, then reads
+// the labelled size and date in front of it. p stays on the anchor.
+bool RunRuleFive(Cursor& c, HitFields& f) {
+  Cursor probe = c;
+  if (!probe.FindAfter("<href", true)) return false;
+  *probe.p = '\0';
+  if (const char* s = FindNoCase(c.p, "Size:")) {
+    CopyUntilN(f.size, SkipBlanksAndTags(s + 5), '<', kHitFieldMax);
+  }
+  if (const char* d = FindNoCase(c.p, "Date:")) {
+    CopyUntilN(f.date, SkipBlanksAndTags(d + 5), '<', kHitFieldMax);
+  }
+  return true;
+}
+
+// Acceptance of a link text under Exact Match (step 2 of a candidate).
+bool ExactAccepts(const std::string& name, const char* term, int type) {
+  const char* n = name.c_str();
+  if (Lower(n[0]) == Lower(term[0]) && !StrICmp(n, term)) return true;
+  if (type == 5) return true;
+  return n[0] == '/' && Lower(n[1]) == Lower(term[0]) && !StrICmp(n + 1, term);
+}
+
+void TidyString(std::string& s) {
+  if (s.empty()) return;
+  TidyWhitespace(&s[0]);
+  s.resize(std::strlen(s.c_str()));
+}
+
+void ShowFilesFound(const char* number) {
+  auto& ui = platform::ui();
+  if (ui.IsOpen(platform::Window::kStatusDialog)) {
+    ui.SetText(platform::Window::kStatusDialog, kFilesFoundControl, number);
+  }
+}
+
+}  // namespace
+
+char* CopyUntilN(char* dst, const char* src, char stop, std::size_t n) {
+  if (!dst || !src) return dst;
+  std::size_t i = 0;
+  for (; i < n && src[i] && src[i] != stop; ++i) dst[i] = src[i];
+  dst[i] = '\0';
+  return dst;
+}
+
+const char* SkipBlanksAndTags(const char* text) {
+  if (!text) return nullptr;
+  for (;;) {
+    if (*text == ' ' || *text == '\r' || *text == '\n') {
+      ++text;
+    } else if (*text == '<') {
+      const char* gt = std::strchr(text, '>');
+      if (!gt) return text;
+      text = gt + 1;
+    } else {
+      return text;
+    }
+  }
+}
+
+char* SkipBlanksAndTags(char* text) {
+  return const_cast<char*>(SkipBlanksAndTags(static_cast<const char*>(text)));
+}
+
+char* TidyWhitespace(char* text) {
+  if (!text) return nullptr;
+  for (const char* kind : {"\n", "\t", "\r"}) {
+    char* from = text;
+    while ((from = ReplaceFirst(from, kind, " "))) {
+    }
+  }
+  char* from = text;
+  while ((from = ReplaceFirst(from, "  ", " "))) {
+  }
+  return text;
+}
+
+int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) {
+  if (!page) return 0;
+  (void)length;  // page[length] is the terminator; the scan stops at the first NUL
+
+  if (job.request && job.request->find("." TORVANE_VENDOR_DOMAIN) != std::string::npos &&
+      job.request->find("cgi") != std::string::npos) {
+    if (g_vendor_reply_handler) g_vendor_reply_handler(page);
+    return 0;
+  }
+
+  SetSlotStatus(slot, LoadText(kMsgHunting), slot + 1);
+  int accepted = 0;
+  int new_hits = 0;
+  const char* const term = job.query ? job.query->c_str() : nullptr;
+  const int type = job.engine_type;
+  const bool takes_http = type == 11 || type == 12 || type == 13;
+
+  // Anchors of this page that already became hits. A rule may leave the
+  // scan in front of its own link; meeting that link again must count it
+  // as seen even when its href was changed on the way into the store
+  // (tidied blanks, a location built from page text), or the scan would
+  // make the same hit again and again.
+  std::unordered_set<std::size_t> hit_anchors;
+
+  char* p = page;
+  while (p && *p) {
+    if (*p == '&') {
+      char* semi = std::strchr(p, ';');
+      p = semi ? semi : p + 1;
+      continue;
+    }
+    if (IsBlank(*p)) {
+      while (IsBlank(*p)) ++p;
+      continue;
+    }
+    if (*p != '<') {
+      while (*p && *p != '<') {
+        if (*p == '&') {
+          char* semi = std::strchr(p, ';');
+          p = semi ? semi + 1 : p + 1;
+        } else {
+          ++p;
+        }
+      }
+      continue;
+    }
+
+    // A "<": is it a link to a file we are looking for?
+    std::string href;
+    std::optional<std::string> name;
+    bool take = false;
+    if (ExtractLink(p, href, name) && name && FindNoCase(name->c_str(), term) &&
+        (takes_http || FindNoCase(href.c_str(), "ftp:"))) {
+      take = !g_settings.exact || ExactAccepts(*name, term, type);
+    }
+    if (take) {
+      const std::size_t anchor = static_cast<std::size_t>(p - page);
+      if (hit_anchors.count(anchor) || SeenTreeLookup(g_seen_urls.get(), href.c_str())) {
+        ++accepted;
+        take = false;
+      }
+    }
+    if (!take) {
+      char* gt = FindOutsideQuotes(p, '>');
+      p = gt ? gt + 1 : nullptr;
+      continue;
+    }
+
+    // A new hit.
+    hit_anchors.insert(static_cast<std::size_t>(p - page));
+    TidyString(href);
+    TidyString(*name);
+    if (name->size() > kHitNameMax) name->resize(kHitNameMax);
+
+    HitFields f;
+    f.location = href;
+    Cursor c{page, p};
+    const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, *name, f);
+    SeenTreeInsert(g_seen_urls, f.location.c_str(), 1);
+    if (!IsDigit(f.size[0])) f.size[0] = '\0';
+    AddFileHit(std::move(f.location), std::move(*name), f.size, f.date, 0);
+    ++new_hits;
+    ++accepted;
+    ++g_total_hits;
+    ShowFilesFound(IntToText2(g_total_hits));
+    p = complete ? c.p : nullptr;
+  }
+
+  SetSlotStatus(slot, LoadText(kMsgFilesFound), new_hits);
+  if (new_hits) ShowFilesFound(IntToText(g_total_hits));
+  return accepted;
+}
