@@ -28,7 +28,9 @@ void CliUi::SlotStatus(int slot, const std::string& text) {
 
 CliUiScope::CliUiScope(bool verbose) : ui_(verbose), previous_(platform::SetUi(&ui_)) {}
 
-CliUiScope::~CliUiScope() { platform::SetUi(previous_); }
+CliUiScope::~CliUiScope() {
+  platform::SetUi(previous_);
+}
 
 void SetStdoutBinary() {
   std::fflush(stdout);

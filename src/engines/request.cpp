@@ -47,7 +47,9 @@ std::string RefererLine(const EngineEntry& job) {
   return "Referer: " + *job.home + "\r\n";
 }
 
-std::int32_t MaxFiles() { return g_settings.files < 1 ? 50 : g_settings.files; }
+std::int32_t MaxFiles() {
+  return g_settings.files < 1 ? 50 : g_settings.files;
+}
 
 }  // namespace
 
@@ -173,7 +175,9 @@ std::optional<std::string> UrlHost(const char* url) {
   return std::string(from, std::strcspn(from, "/:"));
 }
 
-std::optional<std::string> UrlHost(const std::string& url) { return UrlHost(url.c_str()); }
+std::optional<std::string> UrlHost(const std::string& url) {
+  return UrlHost(url.c_str());
+}
 
 std::int32_t UrlPort(const char* url) {
   if (ProxySet()) return g_settings.port;
@@ -186,7 +190,9 @@ std::int32_t UrlPort(const char* url) {
   return port < 1 ? 80 : port;
 }
 
-std::int32_t UrlPort(const std::string& url) { return UrlPort(url.c_str()); }
+std::int32_t UrlPort(const std::string& url) {
+  return UrlPort(url.c_str());
+}
 
 std::optional<std::string> UrlPath(const char* url) {
   if (!url) return std::nullopt;
@@ -200,7 +206,9 @@ std::optional<std::string> UrlPath(const char* url) {
   return path;
 }
 
-std::optional<std::string> UrlPath(const std::string& url) { return UrlPath(url.c_str()); }
+std::optional<std::string> UrlPath(const std::string& url) {
+  return UrlPath(url.c_str());
+}
 
 std::string& AppendUntil(std::string& dst, const char* src, char stop) {
   if (!src) return dst;

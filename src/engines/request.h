@@ -25,8 +25,7 @@ std::string UrlEncode(const std::string& text);
 // header block put in. A request naming the vendor's server comes back as it
 // is. Null when there is no job or its request is null or empty, or when the
 // result would be too long (then *reason, if given, says why).
-std::optional<std::string> ExpandTemplate(const EngineEntry* job,
-                                          std::string* reason = nullptr);
+std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* reason = nullptr);
 
 // The request bytes for job. Replaces job.request with the expanded template,
 // so that the response handler and a redirect see the URL actually asked.

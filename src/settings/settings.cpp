@@ -16,40 +16,31 @@ namespace {
 const char kSettingsFile[] = "torva.ini";
 
 // The keys in the order they are tested: the first one found anywhere in a
-// line decides what the line sets.
-enum class Key {
-  kPackcount,
-  kFormat,
-  kBrowser,
-  kProxy,
-  kPort,
-  kFilename,
-  kSort,
-  kLastwarn,
-  kExact,
-  kFiles,
-  kNews,
-  kNext,
-  kUpgrade,
-  kUpgradenew,
-  kTimeout,
-  kNewwin,
+// line decides what the line sets. Each sets a number or a text (timeout,
+// the one long, has neither and is handled by name).
+struct KeyField {
+  const char* key;
+  int AppSettings::*number;
+  std::optional<std::string> AppSettings::*text;
 };
 
-struct KeyName {
-  const char* text;
-  Key key;
-};
-
-const KeyName kKeys[] = {
-    {"packcount=", Key::kPackcount}, {"format=", Key::kFormat},
-    {"browser=", Key::kBrowser},     {"proxy=", Key::kProxy},
-    {"port=", Key::kPort},           {"filename=", Key::kFilename},
-    {"sort=", Key::kSort},           {"lastwarn=", Key::kLastwarn},
-    {"exact=", Key::kExact},         {"files=", Key::kFiles},
-    {"news=", Key::kNews},           {"next=", Key::kNext},
-    {"upgrade=", Key::kUpgrade},     {"upgradenew=", Key::kUpgradenew},
-    {"timeout=", Key::kTimeout},     {"newwin=", Key::kNewwin},
+const KeyField kKeys[] = {
+    {"packcount=", &AppSettings::packcount, nullptr},
+    {"format=", &AppSettings::format, nullptr},
+    {"browser=", nullptr, &AppSettings::browser},
+    {"proxy=", nullptr, &AppSettings::proxy},
+    {"port=", &AppSettings::port, nullptr},
+    {"filename=", nullptr, &AppSettings::filename},
+    {"sort=", &AppSettings::sort, nullptr},
+    {"lastwarn=", &AppSettings::lastwarn, nullptr},
+    {"exact=", &AppSettings::exact, nullptr},
+    {"files=", &AppSettings::files, nullptr},
+    {"news=", &AppSettings::news, nullptr},
+    {"next=", &AppSettings::next, nullptr},
+    {"upgrade=", &AppSettings::upgrade, nullptr},
+    {"upgradenew=", &AppSettings::upgradenew, nullptr},
+    {"timeout=", nullptr, nullptr},
+    {"newwin=", &AppSettings::newwin, nullptr},
 };
 
 }  // namespace
@@ -68,7 +59,9 @@ int TextToInt(const char* text) {
   return static_cast<int>(v);
 }
 
-bool ProxySet() { return g_settings.proxy && !g_settings.proxy->empty(); }
+bool ProxySet() {
+  return g_settings.proxy && !g_settings.proxy->empty();
+}
 
 int LoadSettings() {
   FileHandle f = FileOpenRead(kSettingsFile);
@@ -82,9 +75,9 @@ int LoadSettings() {
   }
   while (ReadLine(g_scratch, kLineLimit, f) > 0) {
     char* line = TrimRight(g_scratch);
-    const KeyName* hit = nullptr;
-    for (const KeyName& k : kKeys) {
-      if (std::strstr(line, k.text)) {
+    const KeyField* hit = nullptr;
+    for (const KeyField& k : kKeys) {
+      if (std::strstr(line, k.key)) {
         hit = &k;
         break;
       }
@@ -92,24 +85,12 @@ int LoadSettings() {
     if (!hit) continue;
     // Every key ends in "=", so the line holds one.
     const char* value = std::strchr(line, '=') + 1;
-    AppSettings& s = g_settings;
-    switch (hit->key) {
-      case Key::kPackcount: s.packcount = TextToInt(value); break;
-      case Key::kFormat: s.format = TextToInt(value); break;
-      case Key::kBrowser: s.browser = std::string(value); break;
-      case Key::kProxy: s.proxy = std::string(value); break;
-      case Key::kPort: s.port = TextToInt(value); break;
-      case Key::kFilename: s.filename = std::string(value); break;
-      case Key::kSort: s.sort = TextToInt(value); break;
-      case Key::kLastwarn: s.lastwarn = TextToInt(value); break;
-      case Key::kExact: s.exact = TextToInt(value); break;
-      case Key::kFiles: s.files = TextToInt(value); break;
-      case Key::kNews: s.news = TextToInt(value); break;
-      case Key::kNext: s.next = TextToInt(value); break;
-      case Key::kUpgrade: s.upgrade = TextToInt(value); break;
-      case Key::kUpgradenew: s.upgradenew = TextToInt(value); break;
-      case Key::kTimeout: s.timeout = TextToLong(value); break;
-      case Key::kNewwin: s.newwin = TextToInt(value); break;
+    if (hit->number) {
+      g_settings.*hit->number = TextToInt(value);
+    } else if (hit->text) {
+      g_settings.*hit->text = std::string(value);
+    } else {
+      g_settings.timeout = TextToLong(value);
     }
   }
   FileClose(f);

@@ -5,8 +5,8 @@
 #include <string>
 
 struct AppSettings {
-  int packcount = 20;  // connections a Hunt uses, 1..20
-  int format = 0;      // stored and written back unchanged
+  int packcount = 20;                   // connections a Hunt uses, 1..20
+  int format = 0;                       // stored and written back unchanged
   std::optional<std::string> filename;  // current project file
   std::optional<std::string> browser;
   std::optional<std::string> proxy;  // none or empty: direct connections

@@ -1,8 +1,9 @@
+#include "engines/engines.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "engines/engines.h"
 #include "platform/headless_ui.h"
 #include "unit/test_dir.h"
 

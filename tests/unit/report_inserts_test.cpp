@@ -1,8 +1,9 @@
+#include "settings/report_inserts.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "unit/test_dir.h"
 #include "util/file.h"

@@ -1,9 +1,10 @@
+#include "engines/request.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "engines/engines.h"
-#include "engines/request.h"
 #include "settings/settings.h"
 #include "util/vendor.h"
 
@@ -154,8 +155,7 @@ TEST_F(RequestTest, RefererAndHostLinesAreOptional) {
   EXPECT_EQ(Build(starred), expect);
   EXPECT_EQ(Build(nohome), expect);
   EngineEntry noscheme = Job("h/a:b", nullptr);
-  EXPECT_EQ(Build(noscheme).substr(0, 40),
-            "GET /a HTTP/1.0\r\nConnection: close\r\nUser");
+  EXPECT_EQ(Build(noscheme).substr(0, 40), "GET /a HTTP/1.0\r\nConnection: close\r\nUser");
   EXPECT_EQ(Build(noscheme).find("Host:"), std::string::npos);
 }
 

@@ -1,9 +1,10 @@
+#include "settings/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/headless_ui.h"
-#include "settings/settings.h"
 #include "unit/test_dir.h"
 
 namespace {
@@ -61,7 +62,7 @@ TEST_F(SettingsTest, KeysAreFoundAnywhereAndValueIsBehindFirstEquals) {
   EXPECT_EQ(g_settings.upgradenew, 7);
   EXPECT_EQ(g_settings.upgrade, 3);
   EXPECT_EQ(g_settings.timeout, 100000);
-  EXPECT_EQ(g_settings.next, 0);  // malformed number
+  EXPECT_EQ(g_settings.next, 0);                   // malformed number
   EXPECT_EQ(g_settings.browser, "C:\\other.exe");  // later line wins
   EXPECT_EQ(g_settings.packcount, 5);
   EXPECT_TRUE(ProxySet());
