@@ -1,0 +1,57 @@
+#include "app/startup.h"
+
+#include "engines/engines.h"
+#include "hunt/controller.h"
+#include "hunt/slots.h"
+#include "platform/net.h"
+#include "platform/ui.h"
+#include "projects/project.h"
+#include "results/parser.h"
+#include "settings/report_inserts.h"
+#include "settings/settings.h"
+#include "update/version_index.h"
+#include "util/text.h"
+
+AppState g_app;
+
+void StartUp() {
+  LoadSettings();
+  LoadEngines();
+  LoadReportInserts();
+  for (auto& entry : g_project.history) entry.reset();
+  ClearSlotTables();
+  g_vendor_reply_handler = HandleVendorReply;
+}
+
+void LoadStartupProject() {
+  LoadProject();
+  if (!g_settings.filename || g_settings.filename->empty()) g_settings.filename = kDefaultProject;
+}
+
+int NetworkStartup() {
+  if (g_app.winsock_failures != 0) return 1;
+  if (platform::net().Startup() == 0) {
+    g_app.network_started = 1;
+    return 1;
+  }
+  SetSlotStatus(0, "%s", LoadText(1452));
+  ErrorBox(LoadText(1453));
+  ++g_app.winsock_failures;
+  return 0;
+}
+
+void ShutDown() {
+  ++g_hunt.cancel_requests;
+  StopHunt();
+  if (g_window_to_project) g_window_to_project();
+  SaveSettings();
+  SaveProject();
+  FreeQuery();
+  g_hunt.current_term.reset();
+  for (int i = 0; i < kMaxSlots; ++i) {
+    ResetSlot(i);
+    FreeReceiveBuffer(i);
+  }
+  if (g_app.network_started) platform::net().Cleanup();
+  g_app.network_started = 0;
+}

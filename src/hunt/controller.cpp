@@ -1,0 +1,217 @@
+#include "hunt/controller.h"
+
+#include <string>
+
+#include "hunt/response.h"
+#include "hunt/slots.h"
+#include "platform/host.h"
+#include "platform/ui.h"
+#include "projects/project.h"
+#include "reports/page_capture.h"
+#include "reports/report_set.h"
+#include "results/store.h"
+#include "settings/settings.h"
+#include "util/file.h"
+#include "util/text.h"
+
+HuntState g_hunt;
+void (*g_open_report)(const std::string& path) = nullptr;
+void (*g_run_ended)() = nullptr;
+
+namespace {
+
+// Controls and menu items that a run greys and StopHunt gives back.
+constexpr int kRunLockedIds[] = {174, 175, 176, 180, 1014, 1057, 1058};
+constexpr int kFindButton = 1008;
+constexpr int kCancelButton = 130;
+constexpr long kDefaultTimeoutMs = 2000;
+
+EngineEntry& RecycleJob(int slot) {
+  ConnSlot& s = g_slots[slot];
+  if (s.job) {
+    NewEngineEntry(&*s.job);
+  } else {
+    s.job.emplace();
+  }
+  return *s.job;
+}
+
+int VendorJob(int slot, const std::string& address, std::uint32_t flags) {
+  EngineEntry& job = RecycleJob(slot);
+  job.request = address;
+  job.name = std::string(kVendorJobName);
+  job.request_flags = flags;
+  return 1;
+}
+
+}  // namespace
+
+int SlotsInUse() {
+  int n = g_settings.packcount;
+  if (n < 1) n = 1;
+  if (n > kMaxSlots) n = kMaxSlots;
+  return n;
+}
+
+int NextSearchTerm() {
+  if (!g_hunt.has_terms || g_hunt.next_term >= g_hunt.search_terms.size()) return 0;
+  g_hunt.current_term = g_hunt.search_terms[g_hunt.next_term];
+  ++g_hunt.next_term;
+  g_hunt.engine_cursor = 0;
+  return 1;
+}
+
+int NextJob(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return 0;
+  if (g_hunt.cancel_requests != 0 || !g_hunt.running) return 0;
+  if (g_hunt.vendor_replies == 0 && !g_hunt.vendor_job_sent) {
+    g_hunt.vendor_job_sent = 1;
+    return VendorJob(slot, g_hunt.vendor_news_address, kRequestVendorJob);
+  }
+  if (g_hunt.run_kind == kRunVersionCheck) return 0;
+  if (g_hunt.run_kind == kRunInsertDownload) {
+    if (g_hunt.insert_download_sent) return 0;
+    g_hunt.insert_download_sent = 1;
+    return VendorJob(slot, g_hunt.insert_file_address, kRequestVendorJob | kRequestSaveToFile);
+  }
+  if (g_hunt.engine_cursor == kNoEngine) return 0;
+  for (;;) {
+    if (g_hunt.engine_cursor >= g_engines.size()) {
+      if (!NextSearchTerm()) {
+        g_hunt.engine_cursor = kNoEngine;
+        return 0;
+      }
+      continue;
+    }
+    if (g_engines[g_hunt.engine_cursor].selected) break;
+    ++g_hunt.engine_cursor;
+  }
+  EngineEntry& engine = g_engines[g_hunt.engine_cursor];
+  EngineEntry& job = RecycleJob(slot);
+  job.name = engine.name;
+  job.request = engine.request;
+  job.home = engine.home;
+  job.request_flags = engine.request_flags;
+  job.id = engine.id;
+  job.selected = engine.selected;
+  job.list_position = engine.list_position;
+  job.engine_type = engine.engine_type;
+  job.query = g_hunt.current_term;
+  engine.status_flags = 0;
+  ++g_hunt.engine_cursor;
+  if (g_hunt.engine_cursor >= g_engines.size() && !NextSearchTerm()) {
+    g_hunt.engine_cursor = kNoEngine;
+  }
+  return 1;
+}
+
+void ResetHuntResults() {
+  for (EngineEntry& e : g_engines) {
+    if (e.request && !e.request->empty()) SaveEngineMessagePage(&e, LoadText(1444));
+    e.hits = 0;
+  }
+  FreeHitList();
+  SeenTreeFree(g_seen_urls);
+  g_total_hits = 0;
+  g_hunt.next_term = 1;
+  g_hunt.engine_cursor = 0;
+}
+
+void SaveJobHits(int slot) {
+  if (slot < 0 || slot >= kMaxSlots || !g_slots[slot].job) return;
+  const EngineEntry& job = *g_slots[slot].job;
+  if (EngineEntry* engine = FindEngineById(job.id)) engine->hits = job.hits;
+}
+
+void StartRunTimers() {
+  long period = g_settings.timeout;
+  if (period < 1) period = kDefaultTimeoutMs;
+  auto& host = platform::host();
+  host.SetTimer(kTimeoutTimer, static_cast<unsigned>(period));
+  g_hunt.timeout_timer = kTimeoutTimer;
+  host.SetTimer(kPollTimer, static_cast<unsigned>(kPollPeriodMs));
+  g_hunt.poll_timer = kPollTimer;
+}
+
+void StopHunt() {
+  auto& ui = platform::ui();
+  ui.WaitCursor(true);
+  auto& host = platform::host();
+  if (g_hunt.timeout_timer) {
+    host.KillTimer(kTimeoutTimer);
+    g_hunt.timeout_timer = 0;
+  }
+  if (g_hunt.poll_timer) {
+    host.KillTimer(kPollTimer);
+    g_hunt.poll_timer = 0;
+  }
+  for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i);
+  g_hunt.running = 0;
+  g_hunt.run_kind = kRunHunt;
+  for (int id : kRunLockedIds) ui.Enable(platform::Window::kMain, id, true);
+  ui.SetText(platform::Window::kMain, kFindButton, LoadText(1454));
+  ui.SetText(platform::Window::kMain, kCancelButton, LoadText(1456));
+  if (g_update_engine_count) {
+    g_update_engine_count();
+  } else {
+    UpdateEngineCountLabel();
+  }
+  ui.WaitCursor(false);
+  if (ui.IsOpen(platform::Window::kVersionDialog) && g_run_ended) g_run_ended();
+}
+
+void EndOfRunCheck() {
+  for (int i = 0; i < SlotsInUse(); ++i) {
+    if (g_slots[i].state != kSlotIdle) return;
+  }
+  if (!g_hunt.timeout_timer) return;
+  SetSlotStatus(-1, "%s", LoadText(1474));
+  if (g_hunt.run_kind != kRunHunt) {
+    StopHunt();
+    return;
+  }
+  StopHunt();
+  if (g_total_hits == 0) {
+    std::string text = LoadText(1475);
+    if (g_settings.exact) text += LoadText(1476);
+    platform::ui().MessageBox(text, LoadText(1477), platform::kMbOk);
+    return;
+  }
+  WriteReportSet();
+  if (g_open_report) g_open_report(JoinPath("reports", "report.htm"));
+}
+
+void CancelHunt() {
+  if (!g_hunt.running) return;
+  ++g_hunt.cancel_requests;
+  StopHunt();
+  SetSlotStatus(-1, "%s", LoadText(1489));
+}
+
+void TimeoutTick() {
+  for (int i = 0; i < SlotsInUse(); ++i) {
+    ConnSlot& s = g_slots[i];
+    if (s.finishing) continue;  // its answer is being handled right now
+    ++s.ticks;
+    if (s.ticks == kRetryTicks) {
+      SetSlotStatus(i, "%s", LoadText(1482));
+      SlotStep(i);
+    } else if (s.ticks > kAbortTicks) {
+      if (g_hunt.run_kind != kRunHunt) {
+        if (s.job) s.job->status_flags |= kJobFailed | kJobTimedOut;
+        StopHunt();
+      }
+      SetSlotStatus(i, "%s", LoadText(1483));
+      if (s.received != 0) {
+        if (FinishResponse(i, 1) == kFinishRedirect) FollowRedirect(i);
+      } else {
+        ResetSlot(i);
+        if (s.job) {
+          s.job->status_flags |= kJobFailed | kJobTimedOut;
+          SaveEngineMessagePage(&*s.job, LoadText(1484));
+        }
+        SlotStep(i);
+      }
+    }
+  }
+}

@@ -1,0 +1,160 @@
+#include "hunt/response.h"
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "hunt/controller.h"
+#include "hunt/slots.h"
+#include "platform/host.h"
+#include "platform/ui.h"
+#include "reports/page_capture.h"
+#include "results/parser.h"
+#include "settings/report_inserts.h"
+#include "settings/settings.h"
+#include "util/file.h"
+#include "util/text.h"
+#include "util/vendor.h"
+
+namespace {
+
+constexpr std::size_t kHeadLength = 100;
+
+bool IsVendorReply(const EngineEntry& job) {
+  if (!(job.request_flags & kRequestVendorJob) || !job.request) return false;
+  const std::string& r = *job.request;
+  return r.find("." TORVANE_VENDOR_DOMAIN) != std::string::npos &&
+         r.find("cgi") != std::string::npos;
+}
+
+// The redirect target: from the first "http:" up to the line feed, without
+// trailing blanks and CRs, at most one scratch line long.
+std::string RedirectTarget(const char* from) {
+  std::size_t n = 0;
+  while (from[n] && from[n] != '\n' && n < static_cast<std::size_t>(kLineLimit)) ++n;
+  while (n > 0 && (from[n - 1] == ' ' || from[n - 1] == '\r')) --n;
+  return std::string(from, n);
+}
+
+// Records an answer that is no page: its start as the status, the answer
+// as the engine's page, the request-error bit.
+void RecordRequestError(int slot, ConnSlot& s, const char* answer, const char* head) {
+  SetSlotStatus(slot, "%s", Format(LoadText(1519), head).c_str());
+  SaveEngineMessagePage(&*s.job, answer);
+  if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &*s.job);
+  s.job->request_flags |= kRequestError;
+}
+
+// The last path segment of a URL, trimmed; null when it could name a file
+// outside the working directory.
+std::optional<std::string> DownloadFileName(const char* url) {
+  const char* slash = std::strrchr(url, '/');
+  std::string name = slash ? slash + 1 : url;
+  char buf[kScratchSize];
+  CopyN(buf, name.c_str(), kLineLimit);
+  name = Trim(buf);
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of("\\:") != std::string::npos) {
+    return std::nullopt;
+  }
+  return name;
+}
+
+// Just behind the first "\r\n\r\n" among the length bytes, or null.
+const char* HeaderEnd(const char* text, std::size_t length) {
+  for (std::size_t i = 0; i + 4 <= length; ++i) {
+    if (std::memcmp(text + i, "\r\n\r\n", 4) == 0) return text + i + 4;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int SaveDownloadedFile(const char* answer, std::size_t length, const char* url) {
+  if (!answer || !url) return 0;
+  const std::optional<std::string> name = DownloadFileName(url);
+  if (!name) {
+    ErrorBox(LoadText(1503));
+    return 0;
+  }
+  const char* body = answer;
+  std::size_t body_length = length;
+  const char* end = HeaderEnd(answer, length);
+  if (end) {
+    body = end;
+    body_length = length - static_cast<std::size_t>(end - answer);
+  }
+  DeleteFileAt(name->c_str());
+  FileHandle f = FileCreate(name->c_str());
+  if (!f) {
+    ErrorBox(LoadText(1503));
+    return 0;
+  }
+  const int ok = FileWrite(f, body, body_length);
+  FileClose(f);
+  return ok;
+}
+
+int FinishResponse(int slot, int more) {
+  if (slot < 0 || slot >= kMaxSlots) return kFinishConsumed;
+  ConnSlot& s = g_slots[slot];
+  s.state = kSlotWaiting;
+  if (s.buffer.empty() || !s.job) {
+    ResetSlot(slot);
+    return kFinishConsumed;
+  }
+  // The answer becomes one text; bytes behind a NUL in it are only ever
+  // passed on with their length.
+  if (s.buffer.size() <= s.received) s.buffer.resize(s.received + 1);
+  s.buffer[s.received] = '\0';
+  char* answer = s.buffer.data();
+  char head[kHeadLength + 1];
+  CopyN(head, answer, kHeadLength);
+  EngineEntry& job = *s.job;
+
+  const char* http = FindNoCase(head, "302") ? FindNoCase(answer, "http:") : nullptr;
+  if (http) {
+    if (s.redirects >= kMaxRedirects) {
+      // Endless redirects: give up on this job.
+      RecordRequestError(slot, s, answer, head);
+      ResetSlot(slot);
+      return kFinishConsumed;
+    }
+    ++s.redirects;
+    job.request = RedirectTarget(http);
+    FreeReceiveBuffer(slot);
+    return kFinishRedirect;
+  }
+  if (!FindNoCase(head, "200 ") && !FindNoCase(head, "302")) {
+    RecordRequestError(slot, s, answer, head);
+    ResetSlot(slot);
+    return kFinishConsumed;
+  }
+
+  s.finishing = true;
+  if (job.request_flags & kRequestSaveToFile) {
+    if (job.request &&
+        SaveDownloadedFile(answer, s.received, job.request->c_str()) &&
+        job.request->find(".idx") != std::string::npos) {
+      g_settings.upgrade = g_settings.upgradenew;
+      LoadReportInserts();
+    }
+  } else if (IsVendorReply(job)) {
+    if (g_vendor_reply_handler) g_vendor_reply_handler(answer);
+    s.finishing = false;
+    ResetSlot(slot);
+    return kFinishConsumed;
+  }
+  if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &job);
+  job.hits += ParseResultPage(slot, job, answer, s.received);
+  SaveJobHits(slot);
+  s.finishing = false;
+  if (more == 0) {
+    ResetSlot(slot);
+  } else {
+    s.received = 0;
+    s.state = kSlotReceiving;
+  }
+  platform::host().PostMessage(platform::kMsgStartNext, 0, 0);
+  return kFinishDelivered;
+}
