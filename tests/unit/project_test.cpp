@@ -1,0 +1,287 @@
+#include "projects/project.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engines/engines.h"
+#include "platform/headless_ui.h"
+#include "results/store.h"
+#include "unit/test_dir.h"
+#include "util/file.h"
+
+namespace {
+
+FileHit Hit(const char* name, const char* location, const char* size, const char* date,
+            std::uint32_t mark = 0, std::int32_t tag = 0) {
+  FileHit h;
+  if (name) h.name = name;
+  if (location) h.location = location;
+  if (size) h.size = size;
+  if (date) h.date = date;
+  h.mark_flags = mark;
+  h.tag = tag;
+  return h;
+}
+
+std::vector<std::string> Names() {
+  std::vector<std::string> out;
+  for (const FileHit* h : HitsInListOrder()) out.push_back(h->name ? *h->name : "(null)");
+  return out;
+}
+
+class ProjectTest : public TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    platform::SetUi(&ui_);
+    g_settings = AppSettings{};
+    g_project.query.reset();
+    for (auto& h : g_project.history) h.reset();
+    FreeHitList();
+    g_total_hits = 0;
+    g_right_tab = 0;
+    g_engines.clear();
+    AddEngine(3, "GET /a");
+    AddEngine(7, "GET /b");
+    AddEngine(0, "GET /c");
+    AddEngine(9, "*GET /d");  // unavailable
+    AddEngine(3, "GET /e");   // a second engine with ID 3
+    g_settings.filename = "p.tvs";
+  }
+  void TearDown() override {
+    platform::SetUi(nullptr);
+    FreeHitList();
+    g_engines.clear();
+    TempDirTest::TearDown();
+  }
+  static void AddEngine(int id, const char* request) {
+    EngineEntry& e = g_engines.emplace_back();
+    e.id = id;
+    e.request = request;
+    e.name = "engine";
+  }
+  static std::vector<int> Selected() {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < g_engines.size(); ++i) {
+      if (g_engines[i].selected) out.push_back(static_cast<int>(i));
+    }
+    return out;
+  }
+  std::string Text(platform::Window w, int control) {
+    return ui_.texts[std::make_pair(static_cast<int>(w), control)];
+  }
+  platform::HeadlessUi ui_;
+};
+
+TEST_F(ProjectTest, SaveWritesTheFileByteForByte) {
+  g_project.query = "setup.exe,readme";
+  g_project.exact = 0;
+  g_project.max_files = 120;
+  g_project.history[0] = "newest";
+  g_project.history[1] = "";  // empty entries are not written
+  g_project.history[3] = "older";
+  g_engines[1].selected = 1;
+  g_engines[0].selected = 1;
+  AppendLoadedHit(Hit("b.zip", "ftp://h/b.zip", "12 KB", "1999-01-02", kWrittenMark, 5));
+  AppendLoadedHit(Hit(nullptr, nullptr, nullptr, nullptr));
+  AppendLoadedHit(Hit("a.zip", "ftp://h/a.zip", "", nullptr));
+
+  ASSERT_EQ(SaveProject(), 1);
+  EXPECT_EQ(ReadFile("p.tvs"),
+            "OWNER=Torvane 301\n"
+            "query=setup.exe,readme\n"
+            "exact=0\n"
+            "files=120\n"
+            "history0=newest\n"
+            "history3=older\n"
+            "engine=3,7,\n"
+            "BODY=\n"
+            "b.zip<1>ftp://h/b.zip<2>12 KB<3>1999-01-02<4>2<5>5\n"
+            "<1><2><3><4>0<5>0\n"
+            "a.zip<1>ftp://h/a.zip<2><3><4>0<5>0\n");
+
+  // No query: no query line; no engine: an empty engine line.
+  g_project.query.reset();
+  for (auto& e : g_engines) e.selected = 0;
+  FreeHitList();
+  ASSERT_EQ(SaveProject(), 1);
+  EXPECT_EQ(ReadFile("p.tvs"),
+            "OWNER=Torvane 301\nexact=0\nfiles=120\nhistory0=newest\nhistory3=older\n"
+            "engine=\nBODY=\n");
+}
+
+TEST_F(ProjectTest, LoadRestoresWhatWasSaved) {
+  g_project.query = "q";
+  g_project.exact = 0;
+  g_project.max_files = 7;
+  for (int i = 0; i < kHistorySize; ++i) g_project.history[i] = "h" + std::to_string(i);
+  g_engines[1].selected = 1;
+  g_engines[2].selected = 1;
+  AppendLoadedHit(Hit("z.txt", "ftp://h/z.txt", "1", "d", 0, 9));
+  AppendLoadedHit(Hit("a.txt", "ftp://h/a.txt", nullptr, nullptr));
+  AppendLoadedHit(Hit(nullptr, nullptr, nullptr, nullptr));
+  ASSERT_EQ(SaveProject(), 1);
+
+  g_project.query = "other";
+  g_project.exact = 1;
+  g_project.max_files = 50;
+  for (auto& h : g_project.history) h = "stale";
+  for (auto& e : g_engines) e.selected = 0;
+  FreeHitList();
+  ui_.status_dialog_open = true;
+
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(g_project.query, "q");
+  EXPECT_EQ(g_project.exact, 0);
+  EXPECT_EQ(g_settings.files, 7);  // one value with the settings
+  for (int i = 0; i < kHistorySize; ++i) EXPECT_EQ(g_project.history[i], "h" + std::to_string(i));
+  EXPECT_EQ(Selected(), (std::vector<int>{1, 2}));
+
+  const auto hits = HitsInListOrder();
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"z.txt", "a.txt", "(null)"}));
+  EXPECT_EQ(hits[0]->tag, 9);
+  EXPECT_FALSE(hits[1]->size.has_value());
+  EXPECT_FALSE(hits[1]->date.has_value());
+  EXPECT_FALSE(hits[2]->location.has_value());
+  // The nameless hit is not counted and has no row.
+  EXPECT_EQ(g_total_hits, 2);
+  EXPECT_EQ(ui_.rows[platform::kResultsList].size(), 2u);
+  EXPECT_EQ(Text(platform::Window::kStatusDialog, 1157), "  2");
+  EXPECT_EQ(Text(platform::Window::kMain, 1014), "q");
+  EXPECT_EQ(Text(platform::Window::kMain, 1058), "7");
+  EXPECT_EQ(Text(platform::Window::kMain, 1321), " 2/5");
+  EXPECT_EQ(ui_.log.back(), "wait off");
+  bool titled = false;
+  for (const auto& line : ui_.log) titled |= line == "title Torvane 3.01 - [p.tvs]";
+  EXPECT_TRUE(titled);
+}
+
+TEST_F(ProjectTest, EngineSelectionByIdClearsFirstAndTakesTheFirstMatch) {
+  for (auto& e : g_engines) e.selected = 1;
+  SelectEnginesFromList("engine=7,3");
+  EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));  // not the second ID 3
+  SelectEnginesFromList("9,42,");  // unavailable and unknown IDs
+  EXPECT_TRUE(Selected().empty());
+  SelectEnginesFromList("engine=");  // an empty list reads as ID 0
+  EXPECT_EQ(Selected(), (std::vector<int>{2}));
+  g_engines[2].id = 5;
+  SelectEnginesFromList("engine=");
+  EXPECT_TRUE(Selected().empty());
+  SelectEnginesFromList(",7,");  // the empty first item is 0, then 7
+  EXPECT_EQ(Selected(), (std::vector<int>{1}));
+}
+
+TEST_F(ProjectTest, BrokenTextsCannotForgeHitsOrLines) {
+  g_project.query = "a\nfiles=3";
+  g_project.history[0] = "x<1>y<2>z<3>w<4>0<5>0";
+  g_project.history[1] = "ok";
+  g_engines[1].selected = 1;
+  AppendLoadedHit(Hit("one<2>two", "ftp://h/a<1>b\r\nfake<1>f<2><3><4>0<5>0", "1<3>", "<5>",
+                      0, 4));
+  ASSERT_EQ(SaveProject(), 1);
+  const std::string bytes = ReadFile("p.tvs");
+  EXPECT_NE(bytes.find("query=a files=3\n"), std::string::npos);
+  EXPECT_NE(bytes.find("history0=x%3C1>y%3C2>z%3C3>w%3C4>0%3C5>0\n"), std::string::npos);
+
+  g_project.max_files = 50;
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(g_project.max_files, 50);
+  EXPECT_EQ(g_project.query, "a files=3");
+  EXPECT_EQ(g_project.history[1], "ok");
+  EXPECT_EQ(Selected(), (std::vector<int>{1}));
+  const auto hits = HitsInListOrder();
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0]->name, "one%3C2>two");
+  EXPECT_EQ(hits[0]->location, "ftp://h/a%3C1>b  fake%3C1>f%3C2>%3C3>%3C4>0%3C5>0");
+  EXPECT_EQ(hits[0]->size, "1%3C3>");
+  EXPECT_EQ(hits[0]->date, "%3C5>");
+  EXPECT_EQ(hits[0]->tag, 4);
+  // What was loaded saves to the same bytes again.
+  ASSERT_EQ(SaveProject(), 1);
+  EXPECT_EQ(ReadFile("p.tvs"), bytes);
+}
+
+TEST_F(ProjectTest, HandWrittenFilesKeepTheirOrderAndSkipBadLines) {
+  const std::string location(3000, 'x');  // longer than one line buffer
+  WriteFile("p.tvs",
+            "OWNER=Torvane 301\r\n"
+            "history12=out of range\n"
+            "history4=kept\n"
+            "history4=replaced\n"
+            "BODY=\n"
+            "b.zip<1>ftp://h/b<2><3><4>0<5>0\n"
+            "not a record\n"
+            "c.zip<2>ftp://h/c<1><3><4>0<5>0\n"
+            "a.zip<1>ftp://h/a<2><3><4>0<5>0\n"
+            "long<1>ftp://" +
+                location + "<2><3><4>0<5>0\n" + "c.zip<1>ftp://h/c<2>3<3>4<4>0<5>0");
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"b.zip", "a.zip", "long", "c.zip"}));
+  EXPECT_EQ(HitsInListOrder()[2]->location, "ftp://" + location);
+  EXPECT_EQ(g_project.history[4], "replaced");
+  int filled = 0;
+  for (const auto& h : g_project.history) filled += h ? 1 : 0;
+  EXPECT_EQ(filled, 1);
+
+  // No BODY= line: the settings load, no hits.
+  WriteFile("p.tvs", "exact=0\nfiles=9\nengine=7,\na<1>b<2><3><4>0<5>0\n");
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(g_project.exact, 0);
+  EXPECT_EQ(g_project.max_files, 9);
+  EXPECT_EQ(Selected(), (std::vector<int>{1}));
+  EXPECT_EQ(HitCount(), 0u);
+}
+
+TEST_F(ProjectTest, SaveAndLoadFailures) {
+  g_settings.filename = std::string("no-such-dir") + kPathSep + "p.tvs";
+  EXPECT_EQ(SaveProject(), 0);
+  ASSERT_FALSE(ui_.log.empty());
+  EXPECT_EQ(ui_.log.back(), "box Error|Unable to write Save File|0");
+
+  ui_.log.clear();
+  g_settings.filename = "";
+  EXPECT_EQ(SaveProject(), 0);
+  EXPECT_TRUE(ui_.log.empty());
+
+  // A missing file: hits and history go, the rest stays, nothing is shown.
+  g_settings.filename = "missing.tvs";
+  g_project.query = "kept";
+  g_project.history[2] = "gone";
+  AppendLoadedHit(Hit("a", "ftp://h/a", nullptr, nullptr));
+  g_total_hits = 1;
+  ui_.rows[platform::kResultsList].push_back(nullptr);
+  EXPECT_EQ(LoadProject(), 0);
+  EXPECT_EQ(HitCount(), 0u);
+  EXPECT_FALSE(g_project.history[2].has_value());
+  EXPECT_EQ(g_project.query, "kept");
+  EXPECT_EQ(g_total_hits, 0);
+  EXPECT_TRUE(ui_.rows[platform::kResultsList].empty());
+  for (const auto& line : ui_.log) EXPECT_NE(line.rfind("box ", 0), 0u) << line;
+}
+
+TEST_F(ProjectTest, WindowValuesAndHistory) {
+  EXPECT_EQ(WindowToProjectValues(false, "abc", "one"), HistoryChange::kInsertTop);
+  EXPECT_EQ(g_project.exact, 0);
+  EXPECT_EQ(g_project.max_files, 50);
+  EXPECT_EQ(WindowToProjectValues(true, "0", "ONE"), HistoryChange::kNone);
+  EXPECT_EQ(g_project.max_files, 50);
+  EXPECT_EQ(g_project.query, "ONE");
+  EXPECT_EQ(WindowToProjectValues(true, " 12", ""), HistoryChange::kInsertTop);
+  EXPECT_EQ(g_project.max_files, 12);
+  EXPECT_EQ(g_project.history[1], "");
+  for (int i = 2; i < kHistorySize; ++i) {
+    EXPECT_EQ(WindowToProjectValues(true, "5", ("q" + std::to_string(i)).c_str()),
+              HistoryChange::kInsertTop);
+  }
+  EXPECT_EQ(WindowToProjectValues(true, "5", "new"), HistoryChange::kDropAndInsert);
+  EXPECT_EQ(g_project.history[0], "new");
+  EXPECT_EQ(g_project.history[1], "one");
+  EXPECT_EQ(g_project.history[9], "q8");
+  EXPECT_EQ(ProjectFileName("C:\\dir.x\\a.tvs"), "a.tvs");
+  EXPECT_EQ(ProjectFileName("plain.tvs"), "plain.tvs");
+}
+
+}  // namespace
