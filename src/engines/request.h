@@ -4,6 +4,7 @@
 // host, port and path a connection needs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
