@@ -1,9 +1,317 @@
+// torvane-cli hunt [options] QUERY: one Hunt on real sockets, as Find runs
+// it in the window, with each connection's progress on stderr and the hits
+// on stdout.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "app/console.h"
+#include "app/find.h"
+#include "app/main_messages.h"
+#include "app/startup.h"
+#include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "engines/engines.h"
+#include "hunt/controller.h"
+#include "hunt/slots.h"
+#include "platform/adapter.h"
+#include "platform/host.h"
+#include "projects/project.h"
+#include "results/store.h"
+#include "settings/settings.h"
+#include "util/text.h"
 
-// Placeholder until the hunt command lands.
-int CmdHunt(int, char**) {
-  std::fputs("torvane-cli: 'hunt' is not available in this build\n", stderr);
+namespace {
+
+const char kHuntUsage[] =
+    "usage: torvane-cli hunt [options] QUERY\n"
+    "\n"
+    "Runs one Hunt for QUERY (search terms separated by commas) in the current\n"
+    "directory, as Find does: torva.ini, engines.dat and search.idx are read from\n"
+    "it, the report set is written into reports/. Each connection's status text\n"
+    "goes to stderr as '[slot] text' whenever it changes, and each finished job\n"
+    "as '[slot] job id=ID status=0xFLAGS request=0xFLAGS hits=N term=TERM'. At\n"
+    "the end the hits are printed to stdout, one a line in report order:\n"
+    "name<TAB>size<TAB>date<TAB>location; without hits the no-hits message.\n"
+    "torva.ini and the project file are never changed.\n"
+    "\n"
+    "options:\n"
+    "  --engines ID,ID...  the engines to ask (default: those of the current project,\n"
+    "                      else every available engine)\n"
+    "  --exact 0|1         Exact Match (default: the project's)\n"
+    "  --max-files N       Max Files, sent as $HITS (below 1 means 50)\n"
+    "  --connections N     connections at once, 1..20 (torva.ini packcount)\n"
+    "  --proxy HOST:PORT   go through this HTTP proxy ('' for none)\n"
+    "  --timeout MS        period of the timeout tick (retry at 10, abort after 20)\n"
+    "  --open              open reports/report.htm with the default program\n"
+    "\n"
+    "Exit status: 0 with hits, 1 without, 2 on a usage or start-up error,\n"
+    "130 when Ctrl-C cancelled the Hunt (no report is written then).\n";
+
+struct HuntOptions {
+  std::optional<std::string> engines;
+  std::optional<int> exact;
+  std::optional<int> max_files;
+  std::optional<int> connections;
+  std::optional<std::string> proxy_host;
+  int proxy_port = 0;
+  std::optional<long> timeout;
+  bool open = false;
+  std::optional<std::string> query;
+};
+
+// Progress on stderr; the no-hits message is kept for stdout.
+class HuntUi : public cli::CliUi {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override {
+    if (caption == LoadText(1477) && text.rfind(LoadText(1475), 0) == 0) {
+      no_hits_message = text;
+      return platform::kIdOk;
+    }
+    return CliUi::MessageBox(text, caption, style);
+  }
+
+  void SlotStatus(int slot, const std::string& text) override {
+    if (slot >= 0) {
+      Print(slot, text);
+      return;
+    }
+    for (int i = 0; i < SlotsInUse(); ++i) Print(i, text);
+  }
+
+  std::optional<std::string> no_hits_message;
+
+ private:
+  void Print(int slot, const std::string& text) {
+    if (slot >= kMaxSlots || shown_[slot] == text) return;
+    shown_[slot] = text;
+    if (text.find_first_not_of(' ') == std::string::npos) return;  // cleared at Find
+    // Status texts begin with one blank of their own.
+    const char* t = text.c_str();
+    if (*t == ' ') ++t;
+    std::fprintf(stderr, "[%d] %s\n", slot, t);
+    std::fflush(stderr);
+  }
+
+  std::string shown_[kMaxSlots];
+};
+
+int UsageError(const std::string& text) {
+  std::fprintf(stderr, "torvane-cli hunt: %s\n(see 'torvane-cli hunt --help')\n", text.c_str());
   return 2;
+}
+
+bool ParseNumber(const char* text, long lo, long hi, long* out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (!*text || end == text || *end || errno == ERANGE || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+// Returns an empty text on success, else what was wrong.
+std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    long v = 0;
+    if (arg == "--open") {
+      o.open = true;
+    } else if (arg == "--engines" || arg == "--exact" || arg == "--max-files" ||
+               arg == "--connections" || arg == "--proxy" || arg == "--timeout") {
+      if (!has_value) return arg + " needs a value";
+      const char* value = argv[++i];
+      if (arg == "--engines") {
+        o.engines = value;
+      } else if (arg == "--exact") {
+        if (!ParseNumber(value, 0, 1, &v)) return "--exact takes 0 or 1";
+        o.exact = static_cast<int>(v);
+      } else if (arg == "--max-files") {
+        if (!ParseNumber(value, -2147483647L, 2147483647L, &v)) return "--max-files takes a number";
+        o.max_files = v < 1 ? 50 : static_cast<int>(v);
+      } else if (arg == "--connections") {
+        if (!ParseNumber(value, 1, kMaxSlots, &v)) return "--connections takes a number from 1 to 20";
+        o.connections = static_cast<int>(v);
+      } else if (arg == "--timeout") {
+        if (!ParseNumber(value, 1, 24L * 3600 * 1000, &v)) return "--timeout takes milliseconds";
+        o.timeout = v;
+      } else {
+        const std::string proxy = value;
+        if (proxy.empty()) {
+          o.proxy_host = "";
+          continue;
+        }
+        const std::size_t colon = proxy.rfind(':');
+        if (colon == std::string::npos || colon == 0 ||
+            !ParseNumber(proxy.c_str() + colon + 1, 1, 65535, &v)) {
+          return "--proxy takes HOST:PORT";
+        }
+        o.proxy_host = proxy.substr(0, colon);
+        o.proxy_port = static_cast<int>(v);
+      }
+    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+      return "unknown option '" + arg + "'";
+    } else if (o.query) {
+      return "only one QUERY (separate search terms with commas)";
+    } else {
+      o.query = arg;
+    }
+  }
+  if (!o.query) return "QUERY is missing";
+  return "";
+}
+
+// --engines: exactly the listed engines. Empty text when all went well.
+std::string SelectListedEngines(const std::string& list) {
+  for (EngineEntry& e : g_engines) e.selected = 0;
+  std::size_t start = 0;
+  int count = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string item = list.substr(start, comma - start);
+    start = comma + 1;
+    if (item.empty()) continue;
+    long id = 0;
+    if (!ParseNumber(item.c_str(), -2147483647L, 2147483647L, &id)) {
+      return "--engines takes engine IDs separated by commas, not '" + item + "'";
+    }
+    EngineEntry* e = FindEngineById(static_cast<int>(id));
+    if (!e) return "no engine has ID " + item + " in engines.dat";
+    if (!EngineAvailable(*e)) return "engine " + item + " is not available";
+    e->selected = 1;
+    ++count;
+  }
+  if (count == 0) return "--engines names no engine";
+  return "";
+}
+
+int SelectedCount() {
+  int n = 0;
+  for (EngineEntry& e : g_engines) {
+    if (!EngineAvailable(e)) e.selected = 0;  // as the engine list does
+    if (e.selected) ++n;
+  }
+  return n;
+}
+
+void PrintJob(int slot, const EngineEntry& job) {
+  std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot, job.id,
+               static_cast<unsigned>(job.status_flags), static_cast<unsigned>(job.request_flags),
+               static_cast<int>(job.hits), job.query ? job.query->c_str() : "");
+  std::fflush(stderr);
+}
+
+void OpenReport(const std::string& path) {
+  if (!platform::OpenWithDefaultProgram(path)) {
+    std::fprintf(stderr, "torvane-cli hunt: could not open %s\n", path.c_str());
+  }
+}
+
+void PrintHits() {
+  ClearWrittenMarks();
+  while (FileHit* hit = NextUnwrittenHit()) {
+    hit->mark_flags |= kWrittenMark;
+    std::printf("%s\t%s\t%s\t%s\n", hit->name ? hit->name->c_str() : "",
+                hit->size ? hit->size->c_str() : "", hit->date ? hit->date->c_str() : "",
+                hit->location ? hit->location->c_str() : "");
+  }
+  std::fflush(stdout);
+}
+
+// Runs the loop until the Hunt has ended; Ctrl-C cancels it as Cancel does.
+// Returns true when it was cancelled.
+bool RunHunt() {
+  bool cancelled = false;
+  platform::InstallCancelSignal();
+  while (g_hunt.running) {
+    platform::host().Run(50);
+    if (platform::CancelSignalled() && g_hunt.running) {
+      std::fputs("torvane-cli hunt: cancelled\n", stderr);
+      Cancel();
+      cancelled = true;
+    }
+  }
+  platform::RemoveCancelSignal();
+  return cancelled;
+}
+
+}  // namespace
+
+int CmdHunt(int argc, char** argv) {
+  if (argc == 1 && (!std::strcmp(argv[0], "--help") || !std::strcmp(argv[0], "-h"))) {
+    std::fputs(kHuntUsage, stdout);
+    return 0;
+  }
+  HuntOptions o;
+  const std::string error = ParseArgs(argc, argv, o);
+  if (!error.empty()) return UsageError(error);
+
+  cli::SetStdoutBinary();
+  HuntUi ui;
+  platform::Ui* previous_ui = platform::SetUi(&ui);
+  struct Restore {
+    platform::Ui* ui;
+    ~Restore() {
+      g_open_report = nullptr;
+      g_job_done = nullptr;
+      platform::SetUi(ui);
+    }
+  } restore{previous_ui};
+
+  StartUp();
+  if (g_engines.empty()) return UsageError("no engines (engines.dat missing or empty)");
+  LoadStartupProject();
+  if (o.engines) {
+    const std::string bad = SelectListedEngines(*o.engines);
+    if (!bad.empty()) return UsageError(bad);
+  }
+  if (SelectedCount() == 0) {
+    for (EngineEntry& e : g_engines) e.selected = EngineAvailable(e) ? 1 : 0;
+  }
+  if (SelectedCount() == 0) return UsageError("engines.dat has no available engine");
+  if (o.exact) g_settings.exact = *o.exact;
+  if (o.max_files) g_settings.files = *o.max_files;
+  if (o.connections) g_settings.packcount = *o.connections;
+  if (o.timeout) g_settings.timeout = *o.timeout;
+  if (o.proxy_host) {
+    g_settings.proxy = *o.proxy_host;
+    if (!o.proxy_host->empty()) g_settings.port = o.proxy_port;
+  }
+  g_project.query = *o.query;
+
+  if (!platform::InstallOsAdapter()) return UsageError("the network adapter could not be set up");
+  platform::host().SetHandler(
+      [](unsigned msg, std::uintptr_t w, std::intptr_t l) { HandleMainMessage(msg, w, l); });
+  g_job_done = PrintJob;
+  if (o.open) g_open_report = OpenReport;
+
+  int status = 2;
+  if (Find()) {
+    const bool cancelled = RunHunt();
+    if (cancelled) {
+      status = 130;
+    } else if (g_total_hits > 0) {
+      PrintHits();
+      status = 0;
+    } else {
+      std::string text = ui.no_hits_message.value_or(LoadText(1475));
+      std::printf("%s\n", text.c_str());
+      status = 1;
+    }
+  }
+  for (int i = 0; i < kMaxSlots; ++i) {
+    ResetSlot(i);
+    FreeReceiveBuffer(i);
+  }
+  if (g_app.network_started) platform::net().Cleanup();
+  g_app.network_started = 0;
+  platform::host().SetHandler(nullptr);
+  platform::RemoveOsAdapter();
+  return status;
 }

@@ -165,6 +165,9 @@ void EndOfRunCheck() {
     if (g_slots[i].state != kSlotIdle) return;
   }
   if (!g_hunt.timeout_timer) return;
+  // Slots that went idle after their last step have not yet counted their
+  // last job as finished.
+  for (int i = 0; i < SlotsInUse(); ++i) NoteJobDone(i);
   SetSlotStatus(-1, "%s", LoadText(1474));
   if (g_hunt.run_kind != kRunHunt) {
     StopHunt();

@@ -14,6 +14,7 @@
 
 ConnSlot g_slots[kMaxSlots];
 int g_step_depth = 0;
+void (*g_job_done)(int slot, const EngineEntry& job) = nullptr;
 
 namespace {
 
@@ -57,14 +58,13 @@ void OpenAndLookUp(int slot) {
 void StepIdle(int slot) {
   ConnSlot& s = g_slots[slot];
   FreeReceiveBuffer(slot);
-  if (s.job && !(s.job->status_flags & kJobFinished) && !(s.job->status_flags & kJobTimedOut)) {
-    s.job->status_flags |= kJobFinished;
-  }
+  NoteJobDone(slot);
   if (!NextJob(slot)) {
     EndOfRunCheck();
     return;
   }
   s.redirects = 0;
+  s.job_reported = false;
   OpenAndLookUp(slot);
 }
 
@@ -198,6 +198,19 @@ void FreeReceiveBuffer(int slot) {
   ConnSlot& s = g_slots[slot];
   s.received = 0;
   std::vector<char>().swap(s.buffer);
+}
+
+void NoteJobDone(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return;
+  ConnSlot& s = g_slots[slot];
+  if (!s.job) return;
+  if (!(s.job->status_flags & kJobFinished) && !(s.job->status_flags & kJobTimedOut)) {
+    s.job->status_flags |= kJobFinished;
+  }
+  if (!s.job_reported) {
+    s.job_reported = true;
+    if (g_job_done) g_job_done(slot, *s.job);
+  }
 }
 
 void FollowRedirect(int slot) {
