@@ -31,10 +31,12 @@ using platform::net;
 #ifdef _WIN32
 using RawSocket = SOCKET;
 constexpr RawSocket kNoRaw = INVALID_SOCKET;
+using SockLen = int;
 void CloseRaw(RawSocket s) { closesocket(s); }
 #else
 using RawSocket = int;
 constexpr RawSocket kNoRaw = -1;
+using SockLen = socklen_t;
 void CloseRaw(RawSocket s) { ::close(s); }
 #endif
 
@@ -53,7 +55,7 @@ struct TestServer {
     sa.sin_port = 0;
     if (::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return;
     if (listen_too) ::listen(listener, 32);
-    socklen_t len = sizeof sa;
+    SockLen len = sizeof sa;
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
     port = ntohs(sa.sin_port);
   }
