@@ -90,10 +90,24 @@ class HuntUi : public cli::CliUi {
     if (slot >= kMaxSlots || shown_[slot] == text) return;
     shown_[slot] = text;
     if (text.find_first_not_of(' ') == std::string::npos) return;  // cleared at Find
-    // Status texts begin with one blank of their own.
-    const char* t = text.c_str();
-    if (*t == ' ') ++t;
-    std::fprintf(stderr, "[%d] %s\n", slot, t);
+    // Status texts begin with one blank of their own. A text may quote an
+    // answer: control characters are escaped to keep one line per text.
+    std::string line;
+    for (std::size_t i = text[0] == ' ' ? 1 : 0; i < text.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c == '\r') {
+        line += "\\r";
+      } else if (c == '\n') {
+        line += "\\n";
+      } else if (c == '\t') {
+        line += "\\t";
+      } else if (c < 0x20 || c == 0x7f) {
+        line += Format("\\x%02x", c);
+      } else {
+        line += static_cast<char>(c);
+      }
+    }
+    std::fprintf(stderr, "[%d] %s\n", slot, line.c_str());
     std::fflush(stderr);
   }
 

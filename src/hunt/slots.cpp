@@ -373,6 +373,14 @@ void PollSlots() {
       if (net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek) != platform::kSocketError) {
         SlotStep(i);
       }
+    } else if (s.state == kSlotConnected) {
+      // A server that closes without a byte: Winsock posts no read event for
+      // the end of a stream, so without a look here the slot would wait for
+      // its timeout (and send the request again at the retry).
+      if (net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek) == 0) {
+        s.state = kSlotReceiving;
+        SlotStep(i);
+      }
     } else if (s.state == kSlotIdle) {
       SlotStep(i);
     }
