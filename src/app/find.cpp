@@ -77,4 +77,6 @@ int Find() {
   return 1;
 }
 
-void Cancel() { CancelHunt(); }
+void Cancel() {
+  CancelHunt();
+}

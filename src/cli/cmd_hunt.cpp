@@ -149,7 +149,8 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
         if (!ParseNumber(value, -2147483647L, 2147483647L, &v)) return "--max-files takes a number";
         o.max_files = v < 1 ? 50 : static_cast<int>(v);
       } else if (arg == "--connections") {
-        if (!ParseNumber(value, 1, kMaxSlots, &v)) return "--connections takes a number from 1 to 20";
+        if (!ParseNumber(value, 1, kMaxSlots, &v))
+          return "--connections takes a number from 1 to 20";
         o.connections = static_cast<int>(v);
       } else if (arg == "--timeout") {
         if (!ParseNumber(value, 1, 24L * 3600 * 1000, &v)) return "--timeout takes milliseconds";

@@ -62,10 +62,10 @@ struct HuntState {
   std::optional<std::string> current_term;
   std::size_t next_term = 1;
   int vendor_job_sent = 0;
-  int vendor_replies = 0;           // raised for every version index read
-  int insert_download_sent = 0;     // run kind 2 hands its job out once
-  int timeout_timer = 0;            // kTimeoutTimer while running, else 0
-  int poll_timer = 0;               // kPollTimer while running, else 0
+  int vendor_replies = 0;        // raised for every version index read
+  int insert_download_sent = 0;  // run kind 2 hands its job out once
+  int timeout_timer = 0;         // kTimeoutTimer while running, else 0
+  int poll_timer = 0;            // kPollTimer while running, else 0
   // Where the vendor job goes; the command-line tool's tests point it at a
   // local server.
   std::string vendor_news_address = kVendorNewsAddress;

@@ -133,8 +133,7 @@ int FinishResponse(int slot, int more) {
 
   s.finishing = true;
   if (job.request_flags & kRequestSaveToFile) {
-    if (job.request &&
-        SaveDownloadedFile(answer, s.received, job.request->c_str()) &&
+    if (job.request && SaveDownloadedFile(answer, s.received, job.request->c_str()) &&
         job.request->find(".idx") != std::string::npos) {
       g_settings.upgrade = g_settings.upgradenew;
       LoadReportInserts();

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 // FinishResponse results.
-constexpr int kFinishConsumed = 0;  // consumed or rejected; the slot is reset
+constexpr int kFinishConsumed = 0;   // consumed or rejected; the slot is reset
 constexpr int kFinishDelivered = 1;  // a page was delivered
 constexpr int kFinishRedirect = 2;   // the job's request now holds the new address
 

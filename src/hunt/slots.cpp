@@ -334,7 +334,8 @@ void OnConnectionEvent(platform::Socket sock, unsigned error) {
   } else if (error == platform::kWsaETimedOut) {
     text = LoadText(1479);
   } else {
-    text = Format(LoadText(1480), static_cast<int>(error), static_cast<int>(platform::kMsgConnectionEvent));
+    text = Format(LoadText(1480), static_cast<int>(error),
+                  static_cast<int>(platform::kMsgConnectionEvent));
   }
   if (s.job) SaveEngineMessagePage(&*s.job, text);
   ShowLiteral(slot, text);
@@ -352,7 +353,8 @@ void OnDataEvent(platform::Socket sock, unsigned error) {
     SlotStep(slot);
     return;
   }
-  SetSlotStatus(slot, LoadText(1480), static_cast<int>(error), static_cast<int>(platform::kMsgDataEvent));
+  SetSlotStatus(slot, LoadText(1480), static_cast<int>(error),
+                static_cast<int>(platform::kMsgDataEvent));
   ResetSlot(slot);
 }
 

@@ -18,7 +18,9 @@ volatile std::sig_atomic_t g_cancel = 0;
 struct sigaction g_previous;
 bool g_installed = false;
 
-extern "C" void OnSigint(int) { g_cancel = 1; }
+extern "C" void OnSigint(int) {
+  g_cancel = 1;
+}
 
 }  // namespace
 
@@ -37,7 +39,9 @@ void RemoveCancelSignal() {
   g_installed = false;
 }
 
-bool CancelSignalled() { return g_cancel != 0; }
+bool CancelSignalled() {
+  return g_cancel != 0;
+}
 
 bool OpenWithDefaultProgram(const std::string& path) {
   pid_t pid = 0;

@@ -38,7 +38,9 @@ void RemoveCancelSignal() {
   g_installed = false;
 }
 
-bool CancelSignalled() { return g_cancel; }
+bool CancelSignalled() {
+  return g_cancel;
+}
 
 bool OpenWithDefaultProgram(const std::string& path) {
   // shell32 is loaded only when asked for, so the tool starts without it.
@@ -49,8 +51,8 @@ bool OpenWithDefaultProgram(const std::string& path) {
   bool ok = false;
   if (open) {
     // ShellExecute reports success with a value above 32.
-    ok = reinterpret_cast<INT_PTR>(open(nullptr, "open", path.c_str(), nullptr, nullptr,
-                                        SW_SHOWNORMAL)) > 32;
+    ok = reinterpret_cast<INT_PTR>(
+             open(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
   }
   // shell32 stays loaded: ShellExecute may leave work running inside it.
   return ok;
