@@ -77,7 +77,7 @@ class ManualHost : public Host {
     std::uintptr_t w;
     std::intptr_t l;
   };
-  std::deque<Message> queue;           // posted, not yet delivered
+  std::deque<Message> queue;            // posted, not yet delivered
   std::map<unsigned, unsigned> timers;  // running timers: id -> period
   bool quit = false;
 

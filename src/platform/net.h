@@ -99,7 +99,9 @@ constexpr unsigned SelectError(std::intptr_t l) {
 constexpr std::intptr_t MakeAsyncReply(unsigned buflen, unsigned error) {
   return MakeSelectReply(buflen, error);
 }
-constexpr unsigned AsyncError(std::intptr_t l) { return SelectError(l); }
+constexpr unsigned AsyncError(std::intptr_t l) {
+  return SelectError(l);
+}
 
 // "a.b.c.d" of an address in network byte order (inet_ntoa, portable).
 std::string AddressText(Ipv4 address);

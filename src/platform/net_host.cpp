@@ -43,7 +43,9 @@ Host* g_host = nullptr;
 
 }  // namespace
 
-Net& net() { return g_net ? *g_net : g_absent_net; }
+Net& net() {
+  return g_net ? *g_net : g_absent_net;
+}
 
 Net* SetNet(Net* n) {
   Net* old = g_net;
@@ -51,7 +53,9 @@ Net* SetNet(Net* n) {
   return old;
 }
 
-Host& host() { return g_host ? *g_host : g_default_host; }
+Host& host() {
+  return g_host ? *g_host : g_default_host;
+}
 
 Host* SetHost(Host* h) {
   Host* old = g_host;
@@ -59,7 +63,9 @@ Host* SetHost(Host* h) {
   return old;
 }
 
-void ManualHost::SetHandler(MessageHandler handler) { handler_ = std::move(handler); }
+void ManualHost::SetHandler(MessageHandler handler) {
+  handler_ = std::move(handler);
+}
 
 bool ManualHost::PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
   queue.push_back({msg, w, l});
@@ -71,7 +77,9 @@ bool ManualHost::SetTimer(unsigned id, unsigned period_ms) {
   return true;
 }
 
-void ManualHost::KillTimer(unsigned id) { timers.erase(id); }
+void ManualHost::KillTimer(unsigned id) {
+  timers.erase(id);
+}
 
 bool ManualHost::Run(unsigned /*timeout_ms*/) {
   Pump();
@@ -80,7 +88,9 @@ bool ManualHost::Run(unsigned /*timeout_ms*/) {
   return was_quit;
 }
 
-void ManualHost::Quit() { quit = true; }
+void ManualHost::Quit() {
+  quit = true;
+}
 
 int ManualHost::Pump() {
   int n = 0;

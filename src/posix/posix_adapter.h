@@ -62,7 +62,7 @@ class PosixAdapter : public platform::Net, public platform::Host {
     unsigned msg;
     std::uintptr_t w;
     std::intptr_t l;
-    platform::Socket socket;  // 0 unless a socket notification
+    platform::Socket socket;   // 0 unless a socket notification
     platform::AsyncTask task;  // 0 unless a look-up answer
     bool timer;                // a tick of timer w
   };

@@ -18,9 +18,13 @@ using platform::Socket;
 
 PosixAdapter::PosixAdapter() = default;
 
-PosixAdapter::~PosixAdapter() { Cleanup(); }
+PosixAdapter::~PosixAdapter() {
+  Cleanup();
+}
 
-void PosixAdapter::SetHandler(platform::MessageHandler handler) { handler_ = std::move(handler); }
+void PosixAdapter::SetHandler(platform::MessageHandler handler) {
+  handler_ = std::move(handler);
+}
 
 bool PosixAdapter::PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
   Enqueue({msg, w, l, 0, 0, false});
@@ -40,9 +44,13 @@ void PosixAdapter::KillTimer(unsigned id) {
                queue_.end());
 }
 
-void PosixAdapter::Quit() { quit_ = true; }
+void PosixAdapter::Quit() {
+  quit_ = true;
+}
 
-void PosixAdapter::Enqueue(const Queued& q) { queue_.push_back(q); }
+void PosixAdapter::Enqueue(const Queued& q) {
+  queue_.push_back(q);
+}
 
 void PosixAdapter::DropQueued(Socket s, platform::AsyncTask task) {
   queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
@@ -57,9 +65,8 @@ void PosixAdapter::QueueDueTimers(Clock::time_point now) {
     if (t.due > now) continue;
     // A late tick is delivered once; missed periods are not made up.
     t.due = now + std::chrono::milliseconds(t.period_ms);
-    bool pending = std::any_of(queue_.begin(), queue_.end(), [id = id](const Queued& q) {
-      return q.timer && q.w == id;
-    });
+    bool pending = std::any_of(queue_.begin(), queue_.end(),
+                               [id = id](const Queued& q) { return q.timer && q.w == id; });
     if (!pending) Enqueue({platform::kWmTimer, id, 0, 0, 0, true});
   }
 }

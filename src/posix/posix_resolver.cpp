@@ -96,8 +96,8 @@ void PosixAdapter::OnAresHost(void* arg, int status, int /*timeouts*/, hostent* 
 void PosixAdapter::FinishLookup(platform::AsyncTask task, unsigned message, int error,
                                 std::optional<platform::Ipv4> address) {
   if (!error) answers_[message] = {task, address};
-  Enqueue({message, task, platform::MakeAsyncReply(0, static_cast<unsigned>(error)), 0, task,
-           false});
+  Enqueue(
+      {message, task, platform::MakeAsyncReply(0, static_cast<unsigned>(error)), 0, task, false});
 }
 
 platform::AsyncTask PosixAdapter::AsyncGetHostByName(unsigned message, const std::string& name) {
@@ -148,8 +148,8 @@ int PosixAdapter::CancelAsyncRequest(platform::AsyncTask task) {
     it->second->cancelled = true;
     return 0;
   }
-  bool queued = std::any_of(queue_.begin(), queue_.end(),
-                            [task](const Queued& q) { return q.task == task; });
+  bool queued =
+      std::any_of(queue_.begin(), queue_.end(), [task](const Queued& q) { return q.task == task; });
   if (!queued) return Fail(platform::kWsaEInval);
   DropQueued(0, task);
   for (auto a = answers_.begin(); a != answers_.end(); ++a) {

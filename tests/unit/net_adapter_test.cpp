@@ -32,12 +32,16 @@ using platform::net;
 using RawSocket = SOCKET;
 constexpr RawSocket kNoRaw = INVALID_SOCKET;
 using SockLen = int;
-void CloseRaw(RawSocket s) { closesocket(s); }
+void CloseRaw(RawSocket s) {
+  closesocket(s);
+}
 #else
 using RawSocket = int;
 constexpr RawSocket kNoRaw = -1;
 using SockLen = socklen_t;
-void CloseRaw(RawSocket s) { ::close(s); }
+void CloseRaw(RawSocket s) {
+  ::close(s);
+}
 #endif
 
 // A blocking test server on 127.0.0.1, port chosen by the system. It is only
@@ -159,7 +163,8 @@ TEST_F(NetAdapterTest, LookupsAnswerByMessageWithTheFirstAddress) {
   EXPECT_TRUE(got.empty()) << "answers must come through the loop, never from the call";
 
   int answers = 0;
-  ASSERT_TRUE(WaitFor([&](const Msg& m) { return platform::IsLookupMessage(m.msg) && ++answers == 3; }));
+  ASSERT_TRUE(
+      WaitFor([&](const Msg& m) { return platform::IsLookupMessage(m.msg) && ++answers == 3; }));
   Idle(100);
   ASSERT_EQ(got.size(), 3u);
   for (const Msg& m : got) {
@@ -263,8 +268,7 @@ TEST_F(NetAdapterTest, RefusedConnectReportsTheErrorInTheHighWord) {
   ASSERT_TRUE(WaitForMsg(platform::kMsgConnectionEvent));
   EXPECT_EQ(got.back().w, s);
   EXPECT_EQ(platform::SelectEvent(got.back().l), static_cast<unsigned>(platform::kFdConnect));
-  EXPECT_EQ(platform::SelectError(got.back().l),
-            static_cast<unsigned>(platform::kWsaEConnRefused));
+  EXPECT_EQ(platform::SelectError(got.back().l), static_cast<unsigned>(platform::kWsaEConnRefused));
   Idle(100);
   EXPECT_EQ(got.size(), 1u);
 }

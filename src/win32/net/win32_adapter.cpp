@@ -314,7 +314,9 @@ platform::Ipv4 Win32Adapter::InetAddr(const std::string& text) {
 
 // --- host -------------------------------------------------------------------
 
-void Win32Adapter::SetHandler(platform::MessageHandler handler) { handler_ = std::move(handler); }
+void Win32Adapter::SetHandler(platform::MessageHandler handler) {
+  handler_ = std::move(handler);
+}
 
 bool Win32Adapter::PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
   Enqueue({msg, w, l, 0, 0, false});
@@ -335,7 +337,9 @@ void Win32Adapter::KillTimer(unsigned id) {
                queue_.end());
 }
 
-void Win32Adapter::Quit() { quit_ = true; }
+void Win32Adapter::Quit() {
+  quit_ = true;
+}
 
 bool Win32Adapter::Run(unsigned timeout_ms) {
   const DWORD start = GetTickCount();
@@ -377,7 +381,9 @@ win32::Win32Adapter* win32::InstallWin32Adapter(HWND target) {
 
 namespace platform {
 
-bool InstallOsAdapter() { return win32::InstallWin32Adapter(nullptr) != nullptr; }
+bool InstallOsAdapter() {
+  return win32::InstallWin32Adapter(nullptr) != nullptr;
+}
 
 void RemoveOsAdapter() {
   if (!g_adapter) return;

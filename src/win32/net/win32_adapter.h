@@ -17,8 +17,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdint>
 #include <deque>
@@ -81,9 +81,9 @@ class Win32Adapter : public platform::Net, public platform::Host {
     bool timer;                // a tick of timer w
   };
   struct SocketState {
-    UINT private_msg;           // what Winsock posts for this socket
-    unsigned connect_msg = 0;   // the core's message for FD_CONNECT
-    unsigned read_msg = 0;      // the core's message for FD_READ
+    UINT private_msg;          // what Winsock posts for this socket
+    unsigned connect_msg = 0;  // the core's message for FD_CONNECT
+    unsigned read_msg = 0;     // the core's message for FD_READ
     long events = 0;
   };
   // Winsock writes the host entry into the buffer from another thread and
@@ -115,7 +115,7 @@ class Win32Adapter : public platform::Net, public platform::Host {
   std::map<UINT, platform::Socket> by_private_msg_;
   UINT next_private_ = 0;
   std::map<HANDLE, Lookup> lookups_;
-  std::map<unsigned, Answer> answers_;  // latest answer per look-up message
+  std::map<unsigned, Answer> answers_;   // latest answer per look-up message
   std::map<unsigned, unsigned> timers_;  // running: id -> period
   std::deque<Queued> queue_;
   bool drain_posted_ = false;
