@@ -81,7 +81,9 @@ SoftEntry* NewSoftEntry(SoftEntry* e) {
   return e;
 }
 
-void FreeSoftList(std::deque<SoftEntry>& list) { std::deque<SoftEntry>().swap(list); }
+void FreeSoftList(std::deque<SoftEntry>& list) {
+  std::deque<SoftEntry>().swap(list);
+}
 
 void FreeCatalogue() {
   for (auto& list : g_catalogue.lists) FreeSoftList(list);

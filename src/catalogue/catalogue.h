@@ -26,7 +26,7 @@ struct SoftEntry {
 struct Catalogue {
   std::array<std::deque<SoftEntry>, kCategoryCount> lists;
   std::optional<std::string> version;  // the last VERSION= line read
-  int mode = 0;  // 0: only category 0 loaded; 1: all categories loaded
+  int mode = 0;                        // 0: only category 0 loaded; 1: all categories loaded
 };
 
 extern Catalogue g_catalogue;

@@ -25,7 +25,9 @@ constexpr int kEngineCountLabel = 1321;
 constexpr int kFilesFoundCount = 1157;
 constexpr int kQueryLimit = 2047;  // what the query field hands over
 
-bool HasPath() { return g_settings.filename && !g_settings.filename->empty(); }
+bool HasPath() {
+  return g_settings.filename && !g_settings.filename->empty();
+}
 
 // Reads one whole line, however long, through the 2048-byte line reader.
 // Cutting a long line into pieces would let the tail of one field be read
@@ -244,8 +246,8 @@ void SelectEnginesFromList(const char* text) {
   const char* p = eq ? eq + 1 : text;
   for (;;) {
     const char* comma = std::strchr(p, ',');
-    const std::string item = comma ? std::string(p, static_cast<std::size_t>(comma - p))
-                                   : std::string(p);
+    const std::string item =
+        comma ? std::string(p, static_cast<std::size_t>(comma - p)) : std::string(p);
     const int id = TextToInt(item.c_str());
     // An unavailable engine can never be ticked, not even by a project
     // saved while its template was still usable.
@@ -323,4 +325,6 @@ void SetWindowTitle() {
   platform::ui().SetTitle(title);
 }
 
-void FreeQuery() { g_project.query.reset(); }
+void FreeQuery() {
+  g_project.query.reset();
+}

@@ -34,8 +34,7 @@ void ShowMessage(const std::string& text, int caption) {
 }
 
 // "number,text": the number before the comma and the message behind it.
-bool SplitNumberText(const std::string& line, std::size_t from, int& number,
-                     std::string& text) {
+bool SplitNumberText(const std::string& line, std::size_t from, int& number, std::string& text) {
   const std::size_t comma = line.find(',', from);
   if (comma == std::string::npos) return false;
   number = TextToInt(line.substr(from, comma - from).c_str());
@@ -116,7 +115,9 @@ int ParseVersionIndex(const char* text) {
   return 1;
 }
 
-void HandleVendorReply(const char* page) { ParseVersionIndex(page); }
+void HandleVendorReply(const char* page) {
+  ParseVersionIndex(page);
+}
 
 std::string VersionNumberText(int number) {
   std::string digits = IntToText(number);
@@ -135,8 +136,8 @@ VersionResult ComputeVersionResult() {
   const VersionIndex& v = g_version_index;
   VersionResult r;
   if (v.latest_version >= 101) {
-    r.latest_version = Format(LoadText(1491), TORVANE_PRODUCT_NAME,
-                              VersionNumberText(v.latest_version).c_str());
+    r.latest_version =
+        Format(LoadText(1491), TORVANE_PRODUCT_NAME, VersionNumberText(v.latest_version).c_str());
   }
   if (v.latest_build != 0) r.latest_build = Format(LoadText(1496), v.latest_build);
   r.latest_database = v.soft_version ? *v.soft_version : std::string();
@@ -144,9 +145,9 @@ VersionResult ComputeVersionResult() {
   r.upgrade_program = v.build_url && !v.build_url->empty() &&
                       (v.latest_version >= 302 ||
                        (v.latest_version == TORVANE_VERSION_NUMBER && v.latest_build > 3));
-  r.upgrade_database = v.soft_url && !v.soft_url->empty() &&
-                       DatabaseVersionNumber(v.soft_version) >
-                           DatabaseVersionNumber(g_catalogue.version);
+  r.upgrade_database =
+      v.soft_url && !v.soft_url->empty() &&
+      DatabaseVersionNumber(v.soft_version) > DatabaseVersionNumber(g_catalogue.version);
   r.ok = true;
   return r;
 }

@@ -44,10 +44,10 @@ constexpr int kVersionCancelButton = 1159;
 
 // What ShowVersionResult puts into the dialog.
 struct VersionResult {
-  std::string latest_version;   // 1090: "Torvane version 3.02", or empty
-  std::string latest_build;     // 1521: "Build: 004", or empty for build 0
-  std::string latest_database;  // 1093
-  std::string title;            // "Torvane - Online Version Check"
+  std::string latest_version;     // 1090: "Torvane version 3.02", or empty
+  std::string latest_build;       // 1521: "Build: 004", or empty for build 0
+  std::string latest_database;    // 1093
+  std::string title;              // "Torvane - Online Version Check"
   bool upgrade_program = false;   // 1154
   bool upgrade_database = false;  // 1316
   bool ok = true;                 // 1158

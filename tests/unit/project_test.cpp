@@ -163,7 +163,7 @@ TEST_F(ProjectTest, EngineSelectionByIdClearsFirstAndTakesTheFirstMatch) {
   for (auto& e : g_engines) e.selected = 1;
   SelectEnginesFromList("engine=7,3");
   EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));  // not the second ID 3
-  SelectEnginesFromList("9,42,");  // unavailable and unknown IDs
+  SelectEnginesFromList("9,42,");                   // unavailable and unknown IDs
   EXPECT_TRUE(Selected().empty());
   SelectEnginesFromList("engine=");  // an empty list reads as ID 0
   EXPECT_EQ(Selected(), (std::vector<int>{2}));
@@ -179,8 +179,7 @@ TEST_F(ProjectTest, BrokenTextsCannotForgeHitsOrLines) {
   g_project.history[0] = "x<1>y<2>z<3>w<4>0<5>0";
   g_project.history[1] = "ok";
   g_engines[1].selected = 1;
-  AppendLoadedHit(Hit("one<2>two", "ftp://h/a<1>b\r\nfake<1>f<2><3><4>0<5>0", "1<3>", "<5>",
-                      0, 4));
+  AppendLoadedHit(Hit("one<2>two", "ftp://h/a<1>b\r\nfake<1>f<2><3><4>0<5>0", "1<3>", "<5>", 0, 4));
   ASSERT_EQ(SaveProject(), 1);
   const std::string bytes = ReadFile("p.tvs");
   EXPECT_NE(bytes.find("query=a files=3\n"), std::string::npos);

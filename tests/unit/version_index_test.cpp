@@ -66,7 +66,7 @@ TEST_F(VersionIndexTest, MessagesCompareWithThisVersion) {
                               "#MESSAGE=last line without line feed;"),
             1);
   EXPECT_EQ(Boxes(), (BoxList{"Message from Kite HQ|plain", "Message from Kite HQ|hello",
-                            "Message from Kite HQ|hi"}));
+                              "Message from Kite HQ|hi"}));
 }
 
 TEST_F(VersionIndexTest, AnnouncementsAreStored) {
