@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 const char* SkipBlanks(const char* p) {
   while (IsBlank(*p)) ++p;

@@ -18,14 +18,22 @@ void (*g_vendor_reply_handler)(const char* page) = nullptr;
 
 namespace {
 
-constexpr int kMsgHunting = 1446;    // "Kite %i Hunting for Filez"
-constexpr int kMsgFilesFound = 1447; // "%i files found"
+constexpr int kMsgHunting = 1446;     // "Kite %i Hunting for Filez"
+constexpr int kMsgFilesFound = 1447;  // "%i files found"
 constexpr int kFilesFoundControl = 1157;
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-bool IsCapital(char c) { return std::isupper(static_cast<unsigned char>(c)) != 0; }
-int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+bool IsBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+bool IsDigit(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+bool IsCapital(char c) {
+  return std::isupper(static_cast<unsigned char>(c)) != 0;
+}
+int Lower(char c) {
+  return std::tolower(static_cast<unsigned char>(c));
+}
 
 // The moves of the extraction rules. p always stays inside the page: it
 // never goes in front of the first character nor behind the terminator, and
@@ -359,7 +367,10 @@ char* TidyWhitespace(char* text) {
 
 int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) {
   if (!page) return 0;
-  (void)length;  // page[length] is the terminator; the scan stops at the first NUL
+  // page[length] is the caller's terminator; setting it again costs nothing
+  // and keeps every scan below inside the buffer whatever the bytes are.
+  // An earlier NUL ends the page.
+  page[length] = '\0';
 
   if (job.request && job.request->find("." TORVANE_VENDOR_DOMAIN) != std::string::npos &&
       job.request->find("cgi") != std::string::npos) {

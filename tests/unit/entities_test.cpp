@@ -13,7 +13,9 @@ std::string Decode(const std::string& in) {
   return std::string(buf.c_str());
 }
 
-std::string Byte(int b) { return std::string(1, static_cast<char>(b)); }
+std::string Byte(int b) {
+  return std::string(1, static_cast<char>(b));
+}
 
 TEST(EntityTable, GroupsHoldTheNinetyNineNamesInOrder) {
   EXPECT_EQ(kEntityGroup1Size, 5u);

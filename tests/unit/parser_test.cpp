@@ -37,8 +37,7 @@ class ParserTest : public ::testing::Test {
 
   // Parses page for a job of the given type and term; the page buffer is
   // kept in last_page_ so tests can look at what the parser wrote into it.
-  int Parse(int type, const std::string& term, const std::string& page, int exact,
-            int slot = 0) {
+  int Parse(int type, const std::string& term, const std::string& page, int exact, int slot = 0) {
     g_settings.exact = exact;
     EngineEntry job;
     job.engine_type = type;
@@ -80,27 +79,25 @@ const Layout kLayouts[] = {
     {2, "<tr><td><a href=\"LOC\">NAME</a></td><td>1234</td><td>12-Jan-1999</td></tr>\n", "1234",
      "12-Jan-1999", "LOC", 1},
     {3, "<a href=\"LOC\">NAME</a><br>\n", "", "", "LOC", 2},
-    {4, "<a href=\"LOC\">NAME</a> 1234 bytes (12-Jan-1999)<br>\n", "1234", "12-Jan-1999", "LOC",
-     1},
+    {4, "<a href=\"LOC\">NAME</a> 1234 bytes (12-Jan-1999)<br>\n", "1234", "12-Jan-1999", "LOC", 1},
     {6, "<br>1234 12-Jan-1999 <a href=\"LOC\">NAME</a>\n", "1234", "12-Jan-1999", "LOC", 2},
-    {7, "<a href=\"LOC\">NAME</a> FILE 1234\tJan 12 1999<br>\n<br>\n", "1234", "Jan 12 1999",
-     "LOC", 1},
+    {7, "<a href=\"LOC\">NAME</a> FILE 1234\tJan 12 1999<br>\n<br>\n", "1234", "Jan 12 1999", "LOC",
+     1},
     {8, "<a href=\"LOC\">NAME</a><br>\n", "", "", "LOC", 2},
     {9, "<br>ftp 1234 12-Jan-1999 <a href=\"LOC\">NAME</a>\n", "1234", "12-Jan-1999", "LOC", 1},
-    {10, "<tr><td><a href=\"LOC\">NAME</a></td><td>1234</td><td>- 12-Jan-1999</td></tr>\n",
-     "1234", "12-Jan-1999", "LOC", 1},
-    {11, "<i>ftp://h/pub/</i> 1234 12-Jan-1999 <a href=\"x\">NAME</a><br>\n", "1234",
-     "12-Jan-1999", "ftp://h/pub/NAME", 1},
+    {10, "<tr><td><a href=\"LOC\">NAME</a></td><td>1234</td><td>- 12-Jan-1999</td></tr>\n", "1234",
+     "12-Jan-1999", "LOC", 1},
+    {11, "<i>ftp://h/pub/</i> 1234 12-Jan-1999 <a href=\"x\">NAME</a><br>\n", "1234", "12-Jan-1999",
+     "ftp://h/pub/NAME", 1},
     {12, "<a href=\"/file/NAME\">NAME</a><td>1234</td>\n", "1234", "",
      "http://www.ftpsearch-b.example/file/NAME", 1},
     {13, "<a href=\"get.cgi?f=NAME\">NAME</a><br>\n", "", "",
      "http://www.ftpsearch-a.example/cgi-bin/get.cgi?f=NAME", 1},
-    {14, "<tr><td><a href=\"LOC\">NAME</a></td><td><b>1234<br>12-Jan-1999</b></td></tr>\n",
-     "1234", "12-Jan-1999", "LOC", 1},
+    {14, "<tr><td><a href=\"LOC\">NAME</a></td><td><b>1234<br>12-Jan-1999</b></td></tr>\n", "1234",
+     "12-Jan-1999", "LOC", 1},
     {15, "<tr><td><a href=\"LOC\">NAME</a></td><td>1234<br>12-Jan-1999</td></tr>\n", "1234",
      "12-Jan-1999", "LOC", 1},
-    {16, "<a href=\"LOC\">NAME</a> <i>1234 12-Jan-1999</i><br>\n", "1234", "12-Jan-1999", "LOC",
-     1},
+    {16, "<a href=\"LOC\">NAME</a> <i>1234 12-Jan-1999</i><br>\n", "1234", "12-Jan-1999", "LOC", 1},
     {17, "<a href=\"LOC\">NAME</a><br>\n", "", "", "LOC", 2},
     {-3, "<a href=\"LOC\">NAME</a><br>\n", "", "", "LOC", 2},
 };
@@ -120,10 +117,9 @@ TEST_F(ParserTest, EveryLayoutGivesNameSizeDateAndLocation) {
     for (int exact : {1, 0}) {
       SCOPED_TRACE("type " + std::to_string(l.type) + " exact " + std::to_string(exact));
       Reset();
-      const std::string page = "<html><body>\n" +
-                               Fill(l.row, "ReadMe.TXT", "ftp://h/pub/ReadMe.TXT") +
-                               Fill(l.row, "old-readme.txt.bak", "ftp://h/pub/old-readme.txt.bak") +
-                               "</body></html>\n";
+      const std::string page =
+          "<html><body>\n" + Fill(l.row, "ReadMe.TXT", "ftp://h/pub/ReadMe.TXT") +
+          Fill(l.row, "old-readme.txt.bak", "ftp://h/pub/old-readme.txt.bak") + "</body></html>\n";
       const int accepted = Parse(l.type, "readme.txt", page, exact);
       const std::vector<Hit> hits = Hits();
       const std::size_t want = exact ? 1 : 2;
@@ -165,8 +161,7 @@ TEST_F(ParserTest, WhichLinksQualify) {
   }
   Reset();
   // A "#" in the href, a link without "/A", a link text without the term.
-  EXPECT_EQ(Parse(2,
-                  "readme",
+  EXPECT_EQ(Parse(2, "readme",
                   "<a href=\"ftp://h/readme.txt#x\">readme.txt</a>"
                   "<a href=\"ftp://h/other.txt\">other.txt</a>"
                   "<a href=\"ftp://h/readme.zip\">readme.zip",
@@ -178,8 +173,7 @@ TEST_F(ParserTest, WhichLinksQualify) {
 TEST_F(ParserTest, SameLocationOnLaterPageCountsButKeepsFirst) {
   const std::string first =
       "<td><a href=\"ftp://h/f.zip\">f.zip</a></td><td>1234</td><td>1999</td>";
-  const std::string second =
-      "<td><a href=\"ftp://h/f.zip\">F.ZIP</a></td><td>99</td><td>2001</td>";
+  const std::string second = "<td><a href=\"ftp://h/f.zip\">F.ZIP</a></td><td>99</td><td>2001</td>";
   EXPECT_EQ(Parse(2, "f.zip", first, 1), 1);
   EXPECT_EQ(Parse(2, "f.zip", second, 1, 3), 1);
   const std::vector<Hit> hits = Hits();
@@ -200,7 +194,7 @@ TEST_F(ParserTest, NamesAndSizesAreTidied) {
   const std::vector<Hit> hits = Hits();
   ASSERT_EQ(hits.size(), 3u);
   EXPECT_EQ(hits[0].name, "a&b term\xE9");
-  EXPECT_EQ(hits[0].size, "");  // begins with a letter
+  EXPECT_EQ(hits[0].size, "");            // begins with a letter
   EXPECT_EQ(hits[1].name, "x  term  z");  // runs of blanks are halved
   EXPECT_EQ(hits[1].size, "1");           // cut at "<"
   EXPECT_EQ(hits[2].name, long_name.substr(0, 80));
@@ -267,14 +261,13 @@ TEST_F(ParserTest, MetAgainAfterTidyingStillTerminates) {
   ASSERT_EQ(Hits().size(), 1u);
   EXPECT_EQ(Hits()[0].location, "ftp://h/read me.txt");
   Reset();
-  EXPECT_EQ(Parse(6, "readme", "<br>12 d <a href=\"ftp://h/read  me\r\n.txt\">readme</a>", 0),
-            2);
+  EXPECT_EQ(Parse(6, "readme", "<br>12 d <a href=\"ftp://h/read  me\r\n.txt\">readme</a>", 0), 2);
   ASSERT_EQ(Hits().size(), 1u);
   EXPECT_EQ(Hits()[0].location, "ftp://h/read me .txt");
   Reset();
   // Unlisted types leave the scan on the anchor as well.
-  EXPECT_EQ(Parse(99, "readme", "<a href=\"ftp://h/a\tb\">readme</a><a href=ftp://h/c>readme</a>", 0),
-            4);
+  EXPECT_EQ(
+      Parse(99, "readme", "<a href=\"ftp://h/a\tb\">readme</a><a href=ftp://h/c>readme</a>", 0), 4);
   EXPECT_EQ(Hits().size(), 2u);
 }
 
@@ -299,7 +292,9 @@ TEST_F(ParserTest, StatusTextsAndFilesFound) {
 }
 
 std::string g_vendor_page;
-void CatchVendorPage(const char* page) { g_vendor_page = page; }
+void CatchVendorPage(const char* page) {
+  g_vendor_page = page;
+}
 
 TEST_F(ParserTest, NullPagesAndVendorReplies) {
   EngineEntry job;
