@@ -122,13 +122,4 @@ TEST_F(CatalogueTest, ShippedCatalogueIsComplete) {
   EXPECT_GE(total, 40u);
 }
 
-TEST(SoftCategory, BitValuesPickTheCategory) {
-  EXPECT_EQ(SoftCategory(5), 0);
-  EXPECT_EQ(SoftCategory(6), 0);
-  EXPECT_EQ(SoftCategory(3), 1);
-  EXPECT_EQ(SoftCategory(2), 2);
-  EXPECT_EQ(SoftCategory(0), 3);
-  EXPECT_EQ(SoftCategory(8), 3);
-}
-
 }  // namespace
