@@ -316,6 +316,25 @@ void TidyString(std::string& s) {
   s.resize(std::strlen(s.c_str()));
 }
 
+// The next ";" of the page from a position, remembered between calls: a
+// page with many "&" and no ";" behind them would otherwise be searched to
+// its end at every "&". Forget() after anything that may shorten the page.
+class SemicolonFinder {
+ public:
+  char* Next(char* p) {
+    if (!from_ || p < from_ || (found_ && p > found_)) {
+      from_ = p;
+      found_ = std::strchr(p, ';');
+    }
+    return found_;
+  }
+  void Forget() { from_ = nullptr; }
+
+ private:
+  char* from_ = nullptr;   // searched from here ...
+  char* found_ = nullptr;  // ... and found this, or no ";" up to the end
+};
+
 void ShowFilesFound(const char* number) {
   auto& ui = platform::ui();
   if (ui.IsOpen(platform::Window::kStatusDialog)) {
@@ -392,10 +411,11 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
   // make the same hit again and again.
   std::unordered_set<std::size_t> hit_anchors;
 
+  SemicolonFinder semicolons;
   char* p = page;
   while (p && *p) {
     if (*p == '&') {
-      char* semi = std::strchr(p, ';');
+      char* semi = semicolons.Next(p);
       p = semi ? semi : p + 1;
       continue;
     }
@@ -406,7 +426,7 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
     if (*p != '<') {
       while (*p && *p != '<') {
         if (*p == '&') {
-          char* semi = std::strchr(p, ';');
+          char* semi = semicolons.Next(p);
           p = semi ? semi + 1 : p + 1;
         } else {
           ++p;
@@ -454,6 +474,7 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
     ++g_total_hits;
     ShowFilesFound(IntToText2(g_total_hits));
     p = complete ? c.p : nullptr;
+    semicolons.Forget();  // type 5 may have cut the page
   }
 
   SetSlotStatus(slot, LoadText(kMsgFilesFound), new_hits);
