@@ -8,9 +8,10 @@
 //   - timers, as kWmTimer with wParam the timer id and lParam 0, as a
 //     window's WM_TIMER.
 // The Win32 adapter is a window's message loop; the POSIX adapter is a
-// poll() loop. The handler may open a modal box (which may run a nested
-// loop and deliver further messages meanwhile), call any Net or Host method,
-// and call Quit.
+// poll() loop. The handler may call any Net or Host method and Quit. Its
+// deliveries don't nest: when it pumps messages itself (a message box, a
+// DDE wait), what arrives meanwhile is kept and delivered after it returns;
+// only an explicit nested Run delivers from inside the handler.
 #pragma once
 
 #include <cstdint>

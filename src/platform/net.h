@@ -121,10 +121,11 @@ class Net {
   // socket(AF_INET, SOCK_STREAM, 0), already non-blocking. kInvalidSocket on
   // failure (LastError tells why). Never returns 0.
   virtual Socket OpenSocket() = 0;
-  // connect to address (network order) and port (host order). Returns 0 when
-  // connected at once, else kSocketError; LastError kWsaEWouldBlock means
-  // the connect is pending and ends with kFdConnect if that was asked for
-  // (error 0 on success, kWsaEConnRefused, kWsaETimedOut, ...).
+  // connect to address (network order) and port (host order). Returns
+  // kSocketError with LastError kWsaEWouldBlock while the connect is pending
+  // (the usual case), another error when it failed at once, or 0 when it
+  // succeeded at once. Unless it failed at once, kFdConnect follows if it
+  // was asked for: error 0 on success, kWsaEConnRefused, kWsaETimedOut, ...
   virtual int Connect(Socket s, Ipv4 address, std::uint16_t port) = 0;
   // send: bytes taken (may be fewer than len), or kSocketError.
   virtual int Send(Socket s, const char* data, int len) = 0;

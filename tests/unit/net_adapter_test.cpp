@@ -334,4 +334,24 @@ TEST_F(NetAdapterTest, TimersTickUntilKilledAndPostedMessagesKeepTheirOrder) {
   EXPECT_TRUE(WaitForMsg(platform::kMsgStartNext, 1000));
 }
 
+TEST_F(NetAdapterTest, ARunAskedForInsideTheHandlerDelivers) {
+  bool inner_done = false;
+  on_message = [&](const Msg& m) {
+    if (m.msg == 1) {
+      host().PostMessage(2, 0, 0);
+      stop_when = [](const Msg& n) { return n.msg == 2; };
+      inner_done = host().Run(1000);
+      stop_when = [](const Msg& n) { return n.msg == 3; };
+      host().PostMessage(3, 0, 0);
+    }
+  };
+  host().PostMessage(1, 0, 0);
+  stop_when = [](const Msg& n) { return n.msg == 3; };
+  EXPECT_TRUE(host().Run(2000));
+  EXPECT_TRUE(inner_done);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[1].msg, 2u);
+  EXPECT_EQ(got[2].msg, 3u);
+}
+
 }  // namespace

@@ -342,6 +342,17 @@ void Win32Adapter::Quit() {
 }
 
 bool Win32Adapter::Run(unsigned timeout_ms) {
+  // Asked for from inside the handler, a loop does deliver: the caller is
+  // ready for that.
+  struct Nest {
+    int& delivering;
+    int saved;
+    ~Nest() { delivering = saved; }
+  } nest{delivering_, delivering_};
+  delivering_ = 0;
+  if (!queue_.empty() && !drain_posted_) {
+    drain_posted_ = ::PostMessageA(hwnd_, kMsgDrain, 0, 0) != 0;
+  }
   const DWORD start = GetTickCount();
   for (;;) {
     MSG m;
