@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Quick check of the demo engine server: pages, knobs, proxy form, log.
 
+    demo_server_selfcheck.py [TORVANE_CLI]
+
 Starts tools/demo_server.py on free ports and talks raw HTTP/1.0 to it.
-Exits 0 when every check passes; prints each failure otherwise.
+Given torvane-cli, it also reads every engine type's page with
+"torvane-cli parse" and checks each hit's name, size, date and location
+against the file index. Exits 0 when every check passes.
 """
 
 import os
@@ -12,6 +16,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
@@ -68,6 +73,8 @@ def main():
         check(len(words) == 3 and words[0] == "listening", "first line 'listening P P2'")
         port, port2 = int(words[1]), int(words[2])
         run_checks(port, port2, log)
+        if len(sys.argv) > 1:
+            check_layouts(sys.argv[1], port, tmp)
     finally:
         proc.kill()
         proc.wait()
@@ -164,6 +171,50 @@ def run_checks(port, port2, log):
     check(first == b"GET /t2/search?q=ZIP_3.0&n=5 HTTP/1.0\r\nHost: 127.0.0.1\r\n"
                    b"Connection: close\r\n\r\n\r\n", "log holds the raw request bytes")
     check(any(r["port"] == port2 for r in records), "log names the port")
+
+
+def index_lines(term):
+    with open(os.path.join(ROOT, "data", "ftp-index.tsv"), encoding="latin-1") as f:
+        rows = [line.rstrip("\n").split("\t") for line in f]
+    return [r for r in rows if term in r[0].lower()]
+
+
+def expected_hit(etype, name, size, date, loc):
+    """What the parser should make of one index line on a type's page."""
+    quoted = urllib.parse.quote(name)
+    if etype == 12:
+        return (name, size, "", "http://www.ftpsearch-b.example/file/" + quoted)
+    if etype == 13:
+        return (name, "", "", "http://www.ftpsearch-a.example/cgi-bin/get.cgi?f=" + quoted)
+    if etype in (1, 3, 8):
+        return (name, "", "", loc)
+    if etype == 0:
+        return (name, size, size, loc)  # one text read as both
+    if etype == 7:
+        y, m, d = date.split("-")
+        months = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec".split()
+        return (name, size, "%s %s %s" % (months[int(m) - 1], d, y), loc)
+    return (name, size, date, loc)
+
+
+def check_layouts(cli, port, tmp):
+    term = "chess"
+    lines = index_lines(term)
+    check(len(lines) > 5, "the index has files for %r" % term)
+    for etype in range(17):
+        _, body = split(get(port, "/t%d/search?q=%s&n=500" % (etype, term)))
+        page = os.path.join(tmp, "t%d.htm" % etype)
+        with open(page, "w", encoding="latin-1") as f:
+            f.write(body)
+        run = subprocess.run([cli, "parse", "--type", str(etype), "--exact", "0", "--term",
+                              term, page], capture_output=True, text=True, encoding="latin-1")
+        got = sorted(tuple(l.split("\t")) for l in run.stdout.splitlines())
+        # Type 5 takes only the first file of a page.
+        want = sorted(expected_hit(etype, *r) for r in (lines[:1] if etype == 5 else lines))
+        check(run.returncode == 0 and got == want,
+              "type %d page read as %d hits, %d expected; first differences: %s" % (
+                  etype, len(got), len(want),
+                  sorted(set(got) ^ set(want))[:2]))
 
 
 if __name__ == "__main__":
