@@ -36,7 +36,7 @@ EngineEntry& RecycleJob(int slot) {
   return *s.job;
 }
 
-int VendorJob(int slot, const std::string& address, std::uint32_t flags) {
+int VendorJob(int slot, const char* address, std::uint32_t flags) {
   EngineEntry& job = RecycleJob(slot);
   job.request = address;
   job.name = std::string(kVendorJobName);
@@ -66,13 +66,13 @@ int NextJob(int slot) {
   if (g_hunt.cancel_requests != 0 || !g_hunt.running) return 0;
   if (g_hunt.vendor_replies == 0 && !g_hunt.vendor_job_sent) {
     g_hunt.vendor_job_sent = 1;
-    return VendorJob(slot, g_hunt.vendor_news_address, kRequestVendorJob);
+    return VendorJob(slot, kVendorNewsAddress, kRequestVendorJob);
   }
   if (g_hunt.run_kind == kRunVersionCheck) return 0;
   if (g_hunt.run_kind == kRunInsertDownload) {
     if (g_hunt.insert_download_sent) return 0;
     g_hunt.insert_download_sent = 1;
-    return VendorJob(slot, g_hunt.insert_file_address, kRequestVendorJob | kRequestSaveToFile);
+    return VendorJob(slot, kInsertFileAddress, kRequestVendorJob | kRequestSaveToFile);
   }
   if (g_hunt.engine_cursor == kNoEngine) return 0;
   for (;;) {

@@ -66,10 +66,6 @@ struct HuntState {
   int insert_download_sent = 0;  // run kind 2 hands its job out once
   int timeout_timer = 0;         // kTimeoutTimer while running, else 0
   int poll_timer = 0;            // kPollTimer while running, else 0
-  // Where the vendor job goes; the command-line tool's tests point it at a
-  // local server.
-  std::string vendor_news_address = kVendorNewsAddress;
-  std::string insert_file_address = kInsertFileAddress;
 };
 
 extern HuntState g_hunt;

@@ -30,7 +30,6 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import demo_server  # noqa: E402
 
 CLI = []          # the command that runs torvane-cli (emulator first, if any)
-UNDER_WINE = False
 RUN_LIMIT = 90    # seconds any one run of the tool may take
 
 JOB_RE = re.compile(r"^\[(\d+)\] job id=(-?\d+) status=0x([0-9a-f]+) request=0x([0-9a-f]+) "
@@ -343,8 +342,6 @@ class Failures(HuntCase):
 
 class CancelInTheMiddle(HuntCase):
     def test_ctrl_c_cancels(self):
-        if UNDER_WINE:
-            self.skipTest("Wine gives a console program without a console no Ctrl-C event")
         self.add_engine(49, self.demo_request("/hang"))
         proc = subprocess.Popen(CLI + ["hunt", "--engines", "49,1,2", "readme"], cwd=self.dir,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -378,13 +375,12 @@ class CancelInTheMiddle(HuntCase):
 
 
 def main():
-    global CLI, UNDER_WINE
+    global CLI
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", required=True)
     ap.add_argument("--emulator", default="")
     args, rest = ap.parse_known_args()
     CLI = shlex.split(args.emulator.replace(";", " ")) + [args.cli]
-    UNDER_WINE = bool(args.emulator)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
