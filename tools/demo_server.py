@@ -14,6 +14,8 @@ Engines
     /tN/                                home page of demo engine type N
     /                                   list of the demo engines
     /file/NAME, /cgi-bin/get.cgi?f=NAME the http pages that types 12 and 13 link to
+  data/engines.dat (and --write-engines) lists engine type N as ID N + 1,
+  then a POST engine (ID 18, type 2) and an unavailable one (ID 19).
   Results are the lines of the file index (--index) whose name contains TERM
   (any case), exact-name matches first, at most HITS (default 50).
   Requests in proxy form ("GET http://127.0.0.1:8642/t5/search?... HTTP/1.0")
