@@ -13,13 +13,15 @@
 //     was loaded out of order from a project;
 //   - the report order, a set sorted by name and then by position from the
 //     bottom up, with a cursor before which every hit is known to be marked.
+//     It is built by the first report pick after the list was emptied (a
+//     Hunt never needs it) and kept up to date from then on.
 
 #include "results/store.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <set>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/ui.h"
@@ -64,8 +66,7 @@ SeenNode* FindOnLevel(SeenNode* first, char c) {
   return nullptr;
 }
 
-SeenNode* AppendToLevel(std::unique_ptr<SeenNode>& first, const char* label,
-                        std::int32_t value) {
+SeenNode* AppendToLevel(std::unique_ptr<SeenNode>& first, const char* label, std::int32_t value) {
   std::unique_ptr<SeenNode>* slot = &first;
   while (*slot) slot = &(*slot)->sibling;
   *slot = MakeSeenNode(label, value);
@@ -135,19 +136,20 @@ std::int32_t SeenTreeLookup(const SeenNode* root, const char* key) {
   return 0;
 }
 
-void SeenTreeFree(std::unique_ptr<SeenNode>& root) { root.reset(); }
+void SeenTreeFree(std::unique_ptr<SeenNode>& root) {
+  root.reset();
+}
 
 // ---- hit list -------------------------------------------------------------
 
 namespace {
 
 struct HitNode;
+int CompareNames(const HitNode* a, const HitNode* b);
 
-const char* NameOf(const HitNode* n);
-
-// A name to look for in the report order (the names only, no position).
-struct NameProbe {
-  const char* name;
+// Names only, to find where a name's equals begin in the report order.
+struct SameName {
+  const HitNode* node;
 };
 
 // Report order: ascending name, and among equal names the hit further down
@@ -156,35 +158,81 @@ struct NameProbe {
 struct ReportOrder {
   using is_transparent = void;
   bool operator()(const HitNode* a, const HitNode* b) const;
-  bool operator()(const HitNode* a, NameProbe b) const { return StrICmp(NameOf(a), b.name) < 0; }
-  bool operator()(NameProbe a, const HitNode* b) const { return StrICmp(a.name, NameOf(b)) < 0; }
+  bool operator()(const HitNode* a, SameName b) const { return CompareNames(a, b.node) < 0; }
+  bool operator()(SameName a, const HitNode* b) const { return CompareNames(a.node, b) < 0; }
 };
 using ReportSet = std::set<HitNode*, ReportOrder>;
 
-struct HitNode {
-  FileHit hit;
+// The fields that searches touch come first, within one cache line, so that
+// a step down the treap mostly reads that line and not the name behind it.
+struct alignas(64) HitNode {
+  // position treap
+  HitNode* left = nullptr;
+  HitNode* right = nullptr;
+  HitNode* parent = nullptr;
+  HitNode* greatest = this;  // the node with the greatest name in this subtree
+  std::uint64_t head = 0;    // NameHead of this hit's name
+  std::uint64_t greatest_head = 0;
+  std::uint32_t count = 1;  // nodes in this subtree
+  std::uint32_t priority = 0;
   // list order
   HitNode* prev = nullptr;
   HitNode* next = nullptr;
-  // position treap
-  HitNode* parent = nullptr;
-  HitNode* left = nullptr;
-  HitNode* right = nullptr;
-  HitNode* greatest = this;  // the node with the greatest name in this subtree
-  std::size_t count = 1;     // nodes in this subtree
-  std::uint32_t priority = 0;
   ReportSet::iterator report_pos;
+  bool live = false;  // in the list (false: never used, or removed)
+  FileHit hit;
 };
 
-const char* NameOf(const HitNode* n) { return n->hit.name ? n->hit.name->c_str() : nullptr; }
+const char* NameOf(const HitNode* n) {
+  return n->hit.name ? n->hit.name->c_str() : nullptr;
+}
+
+// The first eight bytes of a name, folded as StrICmp folds them, packed so
+// that comparing two numbers compares those bytes. Names that differ there
+// are ordered without reading them; equal heads fall back to StrICmp (which
+// also puts a missing name, head 0, below the empty one).
+std::uint64_t NameHead(const char* s) {
+  std::uint64_t head = 0;
+  bool ended = !s;
+  for (int i = 0; i < 8; ++i) {
+    unsigned c = ended ? 0 : static_cast<unsigned char>(s[i]);
+    if (!c) ended = true;
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    head = (head << 8) | c;
+  }
+  return head;
+}
+
+int CompareNames(std::uint64_t head_a, const HitNode* a, std::uint64_t head_b, const HitNode* b) {
+  if (head_a != head_b) return head_a < head_b ? -1 : 1;
+  // Equal heads without a terminator in them: both names run on past the
+  // eighth byte, and only the rest can differ.
+  if (head_a & 0xFF) return StrICmp(NameOf(a) + 8, NameOf(b) + 8);
+  return StrICmp(NameOf(a), NameOf(b));
+}
+int CompareNames(const HitNode* a, const HitNode* b) {
+  return CompareNames(a->head, a, b->head, b);
+}
+// The greatest name under n against z's.
+int CompareGreatest(const HitNode* n, const HitNode* z) {
+  return CompareNames(n->greatest_head, n->greatest, z->head, z);
+}
+
+// Hits are made in blocks: hits found together sit together in memory, and
+// one allocation serves many.
+constexpr std::size_t kBlockHits = 512;
 
 // The hit list: every hit in its three views.
 struct HitList {
-  std::unordered_map<const FileHit*, std::unique_ptr<HitNode>> owner;
+  std::vector<std::unique_ptr<HitNode[]>> blocks;
+  std::size_t block_used = kBlockHits;  // hits handed out from the last block
+  std::vector<HitNode*> spare;          // removed hits, ready for reuse
+  std::size_t count = 0;                // hits in the list
   HitNode* head = nullptr;
   HitNode* tail = nullptr;
   HitNode* root = nullptr;
   ReportSet report;
+  bool report_built = false;
   // Every hit before the cursor in report order was marked when last seen.
   ReportSet::iterator cursor = report.end();
   // Hits without a name; while there are any, the report pick walks the
@@ -203,7 +251,9 @@ std::uint32_t NextPriority() {
   return x;
 }
 
-std::size_t CountOf(const HitNode* n) { return n ? n->count : 0; }
+std::uint32_t CountOf(const HitNode* n) {
+  return n ? n->count : 0;
+}
 
 // Position of n in the list, 0-based.
 std::size_t Rank(const HitNode* n) {
@@ -215,7 +265,7 @@ std::size_t Rank(const HitNode* n) {
 }
 
 bool ReportOrder::operator()(const HitNode* a, const HitNode* b) const {
-  int c = StrICmp(NameOf(a), NameOf(b));
+  int c = CompareNames(a, b);
   if (c != 0) return c < 0;
   if (a == b) return false;
   return Rank(a) > Rank(b);
@@ -224,11 +274,13 @@ bool ReportOrder::operator()(const HitNode* a, const HitNode* b) const {
 void Recount(HitNode* n) {
   n->count = 1 + CountOf(n->left) + CountOf(n->right);
   n->greatest = n;
-  if (n->left && StrICmp(NameOf(n->left->greatest), NameOf(n->greatest)) > 0) {
-    n->greatest = n->left->greatest;
-  }
-  if (n->right && StrICmp(NameOf(n->right->greatest), NameOf(n->greatest)) > 0) {
-    n->greatest = n->right->greatest;
+  n->greatest_head = n->head;
+  for (HitNode* side : {n->left, n->right}) {
+    if (side &&
+        CompareNames(side->greatest_head, side->greatest, n->greatest_head, n->greatest) > 0) {
+      n->greatest = side->greatest;
+      n->greatest_head = side->greatest_head;
+    }
   }
 }
 
@@ -258,21 +310,43 @@ void RotateUp(HitNode* z) {
   Recount(z);
 }
 
-// The first hit in list order whose name compares greater than name.
-HitNode* FirstGreater(const char* name) {
+// The first hit in list order whose name compares greater than z's: where
+// the running greatest name of the list first exceeds it.
+HitNode* FirstGreater(const HitNode* z) {
   HitNode* n = g_hits.root;
   while (n) {
-    if (n->left && StrICmp(NameOf(n->left->greatest), name) > 0) {
+    if (n->left && CompareGreatest(n->left, z) > 0) {
       n = n->left;
-    } else if (StrICmp(NameOf(n), name) > 0) {
+    } else if (CompareNames(n, z) > 0) {
       return n;
-    } else if (n->right && StrICmp(NameOf(n->right->greatest), name) > 0) {
+    } else if (n->right && CompareGreatest(n->right, z) > 0) {
       n = n->right;
     } else {
       return nullptr;
     }
   }
   return nullptr;
+}
+
+// A cleared node holding hit.
+HitNode* NewNode(FileHit hit) {
+  HitList& h = g_hits;
+  HitNode* z;
+  if (!h.spare.empty()) {
+    z = h.spare.back();
+    h.spare.pop_back();
+  } else {
+    if (h.block_used == kBlockHits) {
+      h.blocks.push_back(std::make_unique<HitNode[]>(kBlockHits));
+      h.block_used = 0;
+    }
+    z = &h.blocks.back()[h.block_used++];
+  }
+  z->hit = std::move(hit);
+  z->head = NameHead(NameOf(z));
+  z->live = true;
+  ++h.count;
+  return z;
 }
 
 // Puts z into the list in front of before (at the end for null).
@@ -291,6 +365,8 @@ void LinkBefore(HitNode* z, HitNode* before) {
     h.tail = z;
   }
 
+  z->greatest = z;
+  z->greatest_head = z->head;
   z->priority = NextPriority();
   if (!h.root) {
     h.root = z;
@@ -305,24 +381,54 @@ void LinkBefore(HitNode* z, HitNode* before) {
       p->right = z;
     }
     z->parent = p;
+    // Once z does not beat a subtree's greatest, it cannot beat any above.
+    bool greatest = true;
     for (HitNode* a = p; a; a = a->parent) {
       ++a->count;
-      if (StrICmp(NameOf(z), NameOf(a->greatest)) > 0) a->greatest = z;
+      if (greatest && CompareGreatest(a, z) < 0) {
+        a->greatest = z;
+        a->greatest_head = z->head;
+      } else {
+        greatest = false;
+      }
     }
     while (z->parent && z->parent->priority < z->priority) RotateUp(z);
   }
 
+  if (!z->hit.name) ++h.nameless;
+  if (!h.report_built) return;
   // z mostly belongs first among its equals (it is usually the lowest of
   // them in the list), which is where the hint points.
-  z->report_pos = h.report.insert(h.report.lower_bound(NameProbe{NameOf(z)}), z);
+  z->report_pos = h.report.insert(h.report.lower_bound(SameName{z}), z);
   if (h.cursor == h.report.end() || ReportOrder()(z, *h.cursor)) h.cursor = z->report_pos;
-  if (!z->hit.name) ++h.nameless;
+}
+
+// Puts every hit into the report order at once: one sort instead of a
+// tree insertion per hit.
+void BuildReportOrder() {
+  HitList& h = g_hits;
+  std::vector<std::pair<HitNode*, std::size_t>> order;
+  order.reserve(h.count);
+  std::size_t position = 0;
+  for (HitNode* n = h.head; n; n = n->next) order.emplace_back(n, position++);
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    int c = CompareNames(a.first, b.first);
+    return c != 0 ? c < 0 : a.second > b.second;
+  });
+  h.report.clear();
+  for (const auto& entry : order) {
+    entry.first->report_pos = h.report.insert(h.report.end(), entry.first);
+  }
+  h.cursor = h.report.begin();
+  h.report_built = true;
 }
 
 void Unlink(HitNode* z) {
   HitList& h = g_hits;
-  if (h.cursor == z->report_pos) ++h.cursor;
-  h.report.erase(z->report_pos);
+  if (h.report_built) {
+    if (h.cursor == z->report_pos) ++h.cursor;
+    h.report.erase(z->report_pos);
+  }
   if (!z->hit.name) --h.nameless;
 
   while (z->left && z->right) {
@@ -352,12 +458,18 @@ void Unlink(HitNode* z) {
   }
 }
 
-HitNode* Adopt(FileHit hit) {
-  auto node = std::make_unique<HitNode>();
-  node->hit = std::move(hit);
-  HitNode* z = node.get();
-  g_hits.owner.emplace(&z->hit, std::move(node));
-  return z;
+// The node of a hit in the list, or null. Only hit removal asks, so a look
+// through the blocks is cheap enough and saves an index entry per hit.
+HitNode* NodeOf(const FileHit* hit) {
+  if (!hit) return nullptr;
+  const auto address = reinterpret_cast<std::uintptr_t>(hit);
+  for (const auto& block : g_hits.blocks) {
+    const auto first = reinterpret_cast<std::uintptr_t>(&block[0].hit);
+    if (address < first) continue;
+    std::uintptr_t i = (address - first) / sizeof(HitNode);
+    if (i < kBlockHits && &block[i].hit == hit) return block[i].live ? &block[i] : nullptr;
+  }
+  return nullptr;
 }
 
 void ShowTotalHitCount() {
@@ -386,35 +498,47 @@ void AddFileHit(std::string location, std::string name, const char* size, const 
   if (size && !std::strchr(size, '<')) hit.size = size;
   if (date) hit.date = date;
   hit.tag = tag;
-  HitNode* z = Adopt(std::move(hit));
-  LinkBefore(z, FirstGreater(NameOf(z)));
+  HitNode* z = NewNode(std::move(hit));
+  LinkBefore(z, FirstGreater(z));
   // The row goes to the end: during a Hunt the list shows arrival order.
   if (g_right_tab == 0 && InsertHitRow(g_result_rows, &z->hit)) ++g_result_rows;
 }
 
-void AppendLoadedHit(FileHit hit) { LinkBefore(Adopt(std::move(hit)), nullptr); }
+void AppendLoadedHit(FileHit hit) {
+  LinkBefore(NewNode(std::move(hit)), nullptr);
+}
 
 void FreeHitList() {
   HitList& h = g_hits;
   h.report.clear();
+  h.report_built = false;
   h.cursor = h.report.end();
   h.head = h.tail = h.root = nullptr;
   h.nameless = 0;
-  h.owner.clear();
+  h.count = 0;
+  h.spare.clear();
+  h.blocks.clear();
+  h.block_used = kBlockHits;
 }
 
 void RemoveHit(const FileHit* hit) {
-  auto it = g_hits.owner.find(hit);
-  if (it == g_hits.owner.end()) return;
-  Unlink(it->second.get());
-  g_hits.owner.erase(it);
+  HitNode* z = NodeOf(hit);
+  if (!z) return;
+  --g_hits.count;
+  Unlink(z);
+  // Frees the texts now rather than when the block goes.
+  *z = HitNode();
+  z->greatest = z;
+  g_hits.spare.push_back(z);
 }
 
-std::size_t HitCount() { return g_hits.owner.size(); }
+std::size_t HitCount() {
+  return g_hits.count;
+}
 
 std::vector<FileHit*> HitsInListOrder() {
   std::vector<FileHit*> hits;
-  hits.reserve(g_hits.owner.size());
+  hits.reserve(g_hits.count);
   for (HitNode* n = g_hits.head; n; n = n->next) hits.push_back(&n->hit);
   return hits;
 }
@@ -432,12 +556,17 @@ FileHit* NextUnwrittenHit() {
     }
     return kept;
   }
+  if (!h.report_built) BuildReportOrder();
   while (h.cursor != h.report.end() && ((*h.cursor)->hit.mark_flags & kWrittenMark)) ++h.cursor;
   return h.cursor == h.report.end() ? nullptr : &(*h.cursor)->hit;
 }
 
 void ClearWrittenMarks() {
-  for (HitNode* n = g_hits.head; n; n = n->next) n->hit.mark_flags &= ~kWrittenMark;
+  // In memory order rather than list order: the same hits, read straight
+  // through. Unused nodes have no marks to lose.
+  for (const auto& block : g_hits.blocks) {
+    for (std::size_t i = 0; i < kBlockHits; ++i) block[i].hit.mark_flags &= ~kWrittenMark;
+  }
   g_hits.cursor = g_hits.report.begin();
 }
 
