@@ -345,6 +345,8 @@ int RefNext(const std::vector<RefHit>& list) {
 class StoreDifferential : public StoreTest {
  protected:
   std::optional<std::string> RandomName(bool nameless_ok) {
+    // Case variants, names that differ only past their eighth byte, bytes
+    // between the cases ("_", "[") and above 127.
     static const char* const kNames[] = {"a.zip",
                                          "A.ZIP",
                                          "a.Zip",
@@ -362,7 +364,12 @@ class StoreDifferential : public StoreTest {
                                          "\xc9T\xc9.TXT",
                                          "file10",
                                          "file9",
-                                         "FILE9"};
+                                         "FILE9",
+                                         "install_a.zip",
+                                         "INSTALL_B.zip",
+                                         "install_.zip",
+                                         "install_a.ZIP",
+                                         "install_"};
     if (nameless_ok && rng_() % 12 == 0) return std::nullopt;
     return std::string(kNames[rng_() % (sizeof kNames / sizeof kNames[0])]);
   }
