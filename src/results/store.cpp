@@ -5,7 +5,7 @@
 // the report writer repeatedly picks the unwritten hit with the smallest
 // name (the last one among equals). Done with list walks, both cost n^2 for
 // n hits, which a Hunt with tens of thousands of hits cannot afford. So the
-// list keeps three views of the same nodes:
+// list keeps three views of the same hits:
 //   - a doubly linked chain in list order (iteration, rows, project files);
 //   - a treap keyed by list position whose subtrees know their largest name:
 //     "the first hit greater than x" is the first place where the running
@@ -144,12 +144,15 @@ void SeenTreeFree(std::unique_ptr<SeenNode>& root) {
 
 namespace {
 
-struct HitNode;
-int CompareNames(const HitNode* a, const HitNode* b);
+// Hits are numbered from 1; 0 stands for none.
+using HitIndex = std::uint32_t;
+
+int CompareNames(HitIndex a, HitIndex b);
+std::size_t Rank(HitIndex n);
 
 // Names only, to find where a name's equals begin in the report order.
 struct SameName {
-  const HitNode* node;
+  HitIndex hit;
 };
 
 // Report order: ascending name, and among equal names the hit further down
@@ -157,80 +160,88 @@ struct SameName {
 // set's elements stays valid while hits come and go.
 struct ReportOrder {
   using is_transparent = void;
-  bool operator()(const HitNode* a, const HitNode* b) const;
-  bool operator()(const HitNode* a, SameName b) const { return CompareNames(a, b.node) < 0; }
-  bool operator()(SameName a, const HitNode* b) const { return CompareNames(a.node, b) < 0; }
+  bool operator()(HitIndex a, HitIndex b) const {
+    int c = CompareNames(a, b);
+    if (c != 0) return c < 0;
+    return a != b && Rank(a) > Rank(b);
+  }
+  bool operator()(HitIndex a, SameName b) const { return CompareNames(a, b.hit) < 0; }
+  bool operator()(SameName a, HitIndex b) const { return CompareNames(a.hit, b) < 0; }
 };
-using ReportSet = std::set<HitNode*, ReportOrder>;
+using ReportSet = std::set<HitIndex, ReportOrder>;
 
-// The fields that searches touch come first, within one cache line, so that
-// a step down the treap mostly reads that line and not the name behind it.
-struct alignas(64) HitNode {
-  // position treap
-  HitNode* left = nullptr;
-  HitNode* right = nullptr;
-  HitNode* parent = nullptr;
-  HitNode* greatest = this;  // the node with the greatest name in this subtree
-  std::uint64_t head = 0;    // NameHead of this hit's name
-  std::uint64_t greatest_head = 0;
-  std::uint32_t count = 1;  // nodes in this subtree
-  std::uint32_t priority = 0;
-  // list order
-  HitNode* prev = nullptr;
-  HitNode* next = nullptr;
-  ReportSet::iterator report_pos;
-  bool live = false;  // in the list (false: never used, or removed)
-  FileHit hit;
+// The first sixteen bytes of a name, folded as StrICmp folds them and
+// packed so that comparing the numbers compares those bytes. Names that
+// differ there are ordered without reading them; equal heads fall back to
+// StrICmp (which also puts a missing name, head 0, below the empty one).
+struct NameHead {
+  std::uint64_t high = 0;
+  std::uint64_t low = 0;
 };
 
-const char* NameOf(const HitNode* n) {
-  return n->hit.name ? n->hit.name->c_str() : nullptr;
-}
-
-// The first eight bytes of a name, folded as StrICmp folds them, packed so
-// that comparing two numbers compares those bytes. Names that differ there
-// are ordered without reading them; equal heads fall back to StrICmp (which
-// also puts a missing name, head 0, below the empty one).
-std::uint64_t NameHead(const char* s) {
-  std::uint64_t head = 0;
+NameHead MakeNameHead(const char* s) {
+  NameHead head;
   bool ended = !s;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 16; ++i) {
     unsigned c = ended ? 0 : static_cast<unsigned char>(s[i]);
     if (!c) ended = true;
     if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    head = (head << 8) | c;
+    std::uint64_t& part = i < 8 ? head.high : head.low;
+    part = (part << 8) | c;
   }
   return head;
 }
 
-int CompareNames(std::uint64_t head_a, const HitNode* a, std::uint64_t head_b, const HitNode* b) {
-  if (head_a != head_b) return head_a < head_b ? -1 : 1;
+int CompareNames(const NameHead& head_a, const char* a, const NameHead& head_b, const char* b) {
+  if (head_a.high != head_b.high) return head_a.high < head_b.high ? -1 : 1;
+  if (head_a.low != head_b.low) return head_a.low < head_b.low ? -1 : 1;
   // Equal heads without a terminator in them: both names run on past the
-  // eighth byte, and only the rest can differ.
-  if (head_a & 0xFF) return StrICmp(NameOf(a) + 8, NameOf(b) + 8);
-  return StrICmp(NameOf(a), NameOf(b));
-}
-int CompareNames(const HitNode* a, const HitNode* b) {
-  return CompareNames(a->head, a, b->head, b);
-}
-// The greatest name under n against z's.
-int CompareGreatest(const HitNode* n, const HitNode* z) {
-  return CompareNames(n->greatest_head, n->greatest, z->head, z);
+  // sixteenth byte, and only the rest can differ.
+  if (head_a.low & 0xFF) return StrICmp(a + 16, b + 16);
+  return StrICmp(a, b);
 }
 
-// Hits are made in blocks: hits found together sit together in memory, and
-// one allocation serves many.
+// One hit's place in the position treap: what a search reads, kept small
+// and in one array so that a descent stays in the cache; the records with
+// the texts are read only when two names must be compared in full.
+struct alignas(64) TreeNode {
+  NameHead head;               // of the hit's name
+  NameHead greatest_head;      // of the greatest name in the subtree
+  const char* name = nullptr;  // the hit's name, null for none
+  HitIndex left = 0;
+  HitIndex right = 0;
+  HitIndex parent = 0;
+  HitIndex greatest = 0;    // the hit with the greatest name in the subtree
+  std::uint32_t count = 0;  // hits in the subtree
+  std::uint32_t priority = 0;
+};
+
+struct HitRecord {
+  FileHit hit;
+  ReportSet::iterator report_pos;
+  bool live = false;  // in the list (false: never used, or removed)
+};
+
+// The list order, as links between hit numbers.
+struct ListLinks {
+  HitIndex prev = 0;
+  HitIndex next = 0;
+};
+
+// Records are made in blocks: their addresses must not move (rows and
+// callers hold them), and one allocation serves many.
 constexpr std::size_t kBlockHits = 512;
 
 // The hit list: every hit in its three views.
 struct HitList {
-  std::vector<std::unique_ptr<HitNode[]>> blocks;
-  std::size_t block_used = kBlockHits;  // hits handed out from the last block
-  std::vector<HitNode*> spare;          // removed hits, ready for reuse
-  std::size_t count = 0;                // hits in the list
-  HitNode* head = nullptr;
-  HitNode* tail = nullptr;
-  HitNode* root = nullptr;
+  std::vector<TreeNode> tree = std::vector<TreeNode>(1);  // [0] is "none", count 0
+  std::vector<ListLinks> links = std::vector<ListLinks>(1);
+  std::vector<std::unique_ptr<HitRecord[]>> blocks;
+  std::vector<HitIndex> spare;  // removed hits, ready for reuse
+  std::size_t count = 0;        // hits in the list
+  HitIndex head = 0;
+  HitIndex tail = 0;
+  HitIndex root = 0;
   ReportSet report;
   bool report_built = false;
   // Every hit before the cursor in report order was marked when last seen.
@@ -242,6 +253,25 @@ struct HitList {
 };
 HitList g_hits;
 
+HitRecord& Record(HitIndex i) {
+  return g_hits.blocks[(i - 1) / kBlockHits][(i - 1) % kBlockHits];
+}
+TreeNode& Node(HitIndex i) {
+  return g_hits.tree[i];
+}
+
+int CompareNames(HitIndex a, HitIndex b) {
+  const TreeNode& x = Node(a);
+  const TreeNode& y = Node(b);
+  return CompareNames(x.head, x.name, y.head, y.name);
+}
+// The greatest name under n against z's.
+int CompareGreatest(HitIndex n, HitIndex z) {
+  const TreeNode& x = Node(n);
+  const TreeNode& y = Node(z);
+  return CompareNames(x.greatest_head, Node(x.greatest).name, y.head, y.name);
+}
+
 std::uint32_t NextPriority() {
   std::uint32_t x = g_hits.random;
   x ^= x << 13;
@@ -251,60 +281,52 @@ std::uint32_t NextPriority() {
   return x;
 }
 
-std::uint32_t CountOf(const HitNode* n) {
-  return n ? n->count : 0;
-}
-
 // Position of n in the list, 0-based.
-std::size_t Rank(const HitNode* n) {
-  std::size_t r = CountOf(n->left);
-  for (; n->parent; n = n->parent) {
-    if (n->parent->right == n) r += CountOf(n->parent->left) + 1;
+std::size_t Rank(HitIndex n) {
+  std::size_t r = Node(Node(n).left).count;
+  for (HitIndex p = Node(n).parent; p; n = p, p = Node(p).parent) {
+    if (Node(p).right == n) r += Node(Node(p).left).count + 1;
   }
   return r;
 }
 
-bool ReportOrder::operator()(const HitNode* a, const HitNode* b) const {
-  int c = CompareNames(a, b);
-  if (c != 0) return c < 0;
-  if (a == b) return false;
-  return Rank(a) > Rank(b);
-}
-
-void Recount(HitNode* n) {
-  n->count = 1 + CountOf(n->left) + CountOf(n->right);
-  n->greatest = n;
-  n->greatest_head = n->head;
-  for (HitNode* side : {n->left, n->right}) {
-    if (side &&
-        CompareNames(side->greatest_head, side->greatest, n->greatest_head, n->greatest) > 0) {
-      n->greatest = side->greatest;
-      n->greatest_head = side->greatest_head;
+void Recount(HitIndex i) {
+  TreeNode& n = Node(i);
+  n.count = 1 + Node(n.left).count + Node(n.right).count;
+  n.greatest = i;
+  n.greatest_head = n.head;
+  for (HitIndex side : {n.left, n.right}) {
+    if (!side) continue;
+    const TreeNode& s = Node(side);
+    if (CompareNames(s.greatest_head, Node(s.greatest).name, n.greatest_head,
+                     Node(n.greatest).name) > 0) {
+      n.greatest = s.greatest;
+      n.greatest_head = s.greatest_head;
     }
   }
 }
 
 // Lifts z above its parent, keeping the list order.
-void RotateUp(HitNode* z) {
-  HitNode* p = z->parent;
-  HitNode* g = p->parent;
-  if (p->left == z) {
-    p->left = z->right;
-    if (z->right) z->right->parent = p;
-    z->right = p;
+void RotateUp(HitIndex z) {
+  HitIndex p = Node(z).parent;
+  HitIndex g = Node(p).parent;
+  if (Node(p).left == z) {
+    Node(p).left = Node(z).right;
+    if (Node(z).right) Node(Node(z).right).parent = p;
+    Node(z).right = p;
   } else {
-    p->right = z->left;
-    if (z->left) z->left->parent = p;
-    z->left = p;
+    Node(p).right = Node(z).left;
+    if (Node(z).left) Node(Node(z).left).parent = p;
+    Node(z).left = p;
   }
-  p->parent = z;
-  z->parent = g;
+  Node(p).parent = z;
+  Node(z).parent = g;
   if (!g) {
     g_hits.root = z;
-  } else if (g->left == p) {
-    g->left = z;
+  } else if (Node(g).left == p) {
+    Node(g).left = z;
   } else {
-    g->right = z;
+    Node(g).right = z;
   }
   Recount(p);
   Recount(z);
@@ -312,164 +334,179 @@ void RotateUp(HitNode* z) {
 
 // The first hit in list order whose name compares greater than z's: where
 // the running greatest name of the list first exceeds it.
-HitNode* FirstGreater(const HitNode* z) {
-  HitNode* n = g_hits.root;
+HitIndex FirstGreater(HitIndex z) {
+  HitIndex n = g_hits.root;
   while (n) {
-    if (n->left && CompareGreatest(n->left, z) > 0) {
-      n = n->left;
+    const TreeNode& node = Node(n);
+    if (node.left && CompareGreatest(node.left, z) > 0) {
+      n = node.left;
     } else if (CompareNames(n, z) > 0) {
       return n;
-    } else if (n->right && CompareGreatest(n->right, z) > 0) {
-      n = n->right;
+    } else if (node.right && CompareGreatest(node.right, z) > 0) {
+      n = node.right;
     } else {
-      return nullptr;
+      return 0;
     }
   }
-  return nullptr;
+  return 0;
 }
 
-// A cleared node holding hit.
-HitNode* NewNode(FileHit hit) {
+// A number for hit, with its record filled and its tree node cleared.
+HitIndex NewHit(FileHit hit) {
   HitList& h = g_hits;
-  HitNode* z;
+  HitIndex z;
   if (!h.spare.empty()) {
     z = h.spare.back();
     h.spare.pop_back();
   } else {
-    if (h.block_used == kBlockHits) {
-      h.blocks.push_back(std::make_unique<HitNode[]>(kBlockHits));
-      h.block_used = 0;
-    }
-    z = &h.blocks.back()[h.block_used++];
+    z = static_cast<HitIndex>(h.tree.size());
+    if ((z - 1) % kBlockHits == 0) h.blocks.push_back(std::make_unique<HitRecord[]>(kBlockHits));
+    h.tree.emplace_back();
+    h.links.emplace_back();
   }
-  z->hit = std::move(hit);
-  z->head = NameHead(NameOf(z));
-  z->live = true;
+  HitRecord& r = Record(z);
+  r.hit = std::move(hit);
+  r.live = true;
+  TreeNode& n = Node(z);
+  n = TreeNode();
+  n.name = r.hit.name ? r.hit.name->c_str() : nullptr;
+  n.head = MakeNameHead(n.name);
+  n.greatest = z;
+  n.greatest_head = n.head;
+  n.count = 1;
+  n.priority = NextPriority();
+  h.links[z] = ListLinks();
   ++h.count;
   return z;
 }
 
-// Puts z into the list in front of before (at the end for null).
-void LinkBefore(HitNode* z, HitNode* before) {
+// Puts z into the list in front of before (at the end for 0).
+void LinkBefore(HitIndex z, HitIndex before) {
   HitList& h = g_hits;
-  z->next = before;
-  z->prev = before ? before->prev : h.tail;
-  if (z->prev) {
-    z->prev->next = z;
+  ListLinks& link = h.links[z];
+  link.next = before;
+  link.prev = before ? h.links[before].prev : h.tail;
+  if (link.prev) {
+    h.links[link.prev].next = z;
   } else {
     h.head = z;
   }
   if (before) {
-    before->prev = z;
+    h.links[before].prev = z;
   } else {
     h.tail = z;
   }
 
-  z->greatest = z;
-  z->greatest_head = z->head;
-  z->priority = NextPriority();
   if (!h.root) {
     h.root = z;
   } else {
-    HitNode* p;
-    if (before && !before->left) {
+    HitIndex p;
+    if (before && !Node(before).left) {
       p = before;
-      p->left = z;
+      Node(p).left = z;
     } else {
-      p = before ? before->left : h.root;
-      while (p->right) p = p->right;
-      p->right = z;
+      p = before ? Node(before).left : h.root;
+      while (Node(p).right) p = Node(p).right;
+      Node(p).right = z;
     }
-    z->parent = p;
+    Node(z).parent = p;
     // Once z does not beat a subtree's greatest, it cannot beat any above.
     bool greatest = true;
-    for (HitNode* a = p; a; a = a->parent) {
-      ++a->count;
+    for (HitIndex a = p; a; a = Node(a).parent) {
+      TreeNode& above = Node(a);
+      ++above.count;
       if (greatest && CompareGreatest(a, z) < 0) {
-        a->greatest = z;
-        a->greatest_head = z->head;
+        above.greatest = z;
+        above.greatest_head = Node(z).head;
       } else {
         greatest = false;
       }
     }
-    while (z->parent && z->parent->priority < z->priority) RotateUp(z);
+    while (Node(z).parent && Node(Node(z).parent).priority < Node(z).priority) RotateUp(z);
   }
 
-  if (!z->hit.name) ++h.nameless;
+  if (!Node(z).name) ++h.nameless;
   if (!h.report_built) return;
   // z mostly belongs first among its equals (it is usually the lowest of
   // them in the list), which is where the hint points.
-  z->report_pos = h.report.insert(h.report.lower_bound(SameName{z}), z);
-  if (h.cursor == h.report.end() || ReportOrder()(z, *h.cursor)) h.cursor = z->report_pos;
+  ReportSet::iterator pos = h.report.insert(h.report.lower_bound(SameName{z}), z);
+  Record(z).report_pos = pos;
+  if (h.cursor == h.report.end() || ReportOrder()(z, *h.cursor)) h.cursor = pos;
 }
 
 // Puts every hit into the report order at once: one sort instead of a
 // tree insertion per hit.
 void BuildReportOrder() {
   HitList& h = g_hits;
-  std::vector<std::pair<HitNode*, std::size_t>> order;
+  std::vector<std::pair<HitIndex, std::size_t>> order;
   order.reserve(h.count);
   std::size_t position = 0;
-  for (HitNode* n = h.head; n; n = n->next) order.emplace_back(n, position++);
+  for (HitIndex n = h.head; n; n = h.links[n].next) order.emplace_back(n, position++);
   std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
     int c = CompareNames(a.first, b.first);
     return c != 0 ? c < 0 : a.second > b.second;
   });
   h.report.clear();
   for (const auto& entry : order) {
-    entry.first->report_pos = h.report.insert(h.report.end(), entry.first);
+    Record(entry.first).report_pos = h.report.insert(h.report.end(), entry.first);
   }
   h.cursor = h.report.begin();
   h.report_built = true;
 }
 
-void Unlink(HitNode* z) {
+void Unlink(HitIndex z) {
   HitList& h = g_hits;
   if (h.report_built) {
-    if (h.cursor == z->report_pos) ++h.cursor;
-    h.report.erase(z->report_pos);
+    if (h.cursor == Record(z).report_pos) ++h.cursor;
+    h.report.erase(Record(z).report_pos);
   }
-  if (!z->hit.name) --h.nameless;
+  if (!Node(z).name) --h.nameless;
 
-  while (z->left && z->right) {
-    RotateUp(z->left->priority > z->right->priority ? z->left : z->right);
+  while (Node(z).left && Node(z).right) {
+    HitIndex l = Node(z).left;
+    HitIndex r = Node(z).right;
+    RotateUp(Node(l).priority > Node(r).priority ? l : r);
   }
-  HitNode* c = z->left ? z->left : z->right;
-  HitNode* p = z->parent;
-  if (c) c->parent = p;
+  HitIndex c = Node(z).left ? Node(z).left : Node(z).right;
+  HitIndex p = Node(z).parent;
+  if (c) Node(c).parent = p;
   if (!p) {
     h.root = c;
-  } else if (p->left == z) {
-    p->left = c;
+  } else if (Node(p).left == z) {
+    Node(p).left = c;
   } else {
-    p->right = c;
+    Node(p).right = c;
   }
-  for (HitNode* a = p; a; a = a->parent) Recount(a);
+  for (HitIndex a = p; a; a = Node(a).parent) Recount(a);
 
-  if (z->prev) {
-    z->prev->next = z->next;
+  const ListLinks link = h.links[z];
+  if (link.prev) {
+    h.links[link.prev].next = link.next;
   } else {
-    h.head = z->next;
+    h.head = link.next;
   }
-  if (z->next) {
-    z->next->prev = z->prev;
+  if (link.next) {
+    h.links[link.next].prev = link.prev;
   } else {
-    h.tail = z->prev;
+    h.tail = link.prev;
   }
 }
 
-// The node of a hit in the list, or null. Only hit removal asks, so a look
+// The number of a hit in the list, or 0. Only hit removal asks, so a look
 // through the blocks is cheap enough and saves an index entry per hit.
-HitNode* NodeOf(const FileHit* hit) {
-  if (!hit) return nullptr;
+HitIndex IndexOf(const FileHit* hit) {
+  if (!hit) return 0;
   const auto address = reinterpret_cast<std::uintptr_t>(hit);
-  for (const auto& block : g_hits.blocks) {
+  for (std::size_t b = 0; b < g_hits.blocks.size(); ++b) {
+    const HitRecord* block = g_hits.blocks[b].get();
     const auto first = reinterpret_cast<std::uintptr_t>(&block[0].hit);
     if (address < first) continue;
-    std::uintptr_t i = (address - first) / sizeof(HitNode);
-    if (i < kBlockHits && &block[i].hit == hit) return block[i].live ? &block[i] : nullptr;
+    std::uintptr_t i = (address - first) / sizeof(HitRecord);
+    if (i < kBlockHits && &block[i].hit == hit) {
+      return block[i].live ? static_cast<HitIndex>(b * kBlockHits + i + 1) : 0;
+    }
   }
-  return nullptr;
+  return 0;
 }
 
 void ShowTotalHitCount() {
@@ -498,14 +535,14 @@ void AddFileHit(std::string location, std::string name, const char* size, const 
   if (size && !std::strchr(size, '<')) hit.size = size;
   if (date) hit.date = date;
   hit.tag = tag;
-  HitNode* z = NewNode(std::move(hit));
+  HitIndex z = NewHit(std::move(hit));
   LinkBefore(z, FirstGreater(z));
   // The row goes to the end: during a Hunt the list shows arrival order.
-  if (g_right_tab == 0 && InsertHitRow(g_result_rows, &z->hit)) ++g_result_rows;
+  if (g_right_tab == 0 && InsertHitRow(g_result_rows, &Record(z).hit)) ++g_result_rows;
 }
 
 void AppendLoadedHit(FileHit hit) {
-  LinkBefore(NewNode(std::move(hit)), nullptr);
+  LinkBefore(NewHit(std::move(hit)), 0);
 }
 
 void FreeHitList() {
@@ -513,22 +550,23 @@ void FreeHitList() {
   h.report.clear();
   h.report_built = false;
   h.cursor = h.report.end();
-  h.head = h.tail = h.root = nullptr;
+  h.head = h.tail = h.root = 0;
   h.nameless = 0;
   h.count = 0;
   h.spare.clear();
   h.blocks.clear();
-  h.block_used = kBlockHits;
+  h.tree.resize(1);
+  h.links.resize(1);
 }
 
 void RemoveHit(const FileHit* hit) {
-  HitNode* z = NodeOf(hit);
+  HitIndex z = IndexOf(hit);
   if (!z) return;
-  --g_hits.count;
   Unlink(z);
+  --g_hits.count;
   // Frees the texts now rather than when the block goes.
-  *z = HitNode();
-  z->greatest = z;
+  Record(z) = HitRecord();
+  Node(z) = TreeNode();
   g_hits.spare.push_back(z);
 }
 
@@ -539,7 +577,7 @@ std::size_t HitCount() {
 std::vector<FileHit*> HitsInListOrder() {
   std::vector<FileHit*> hits;
   hits.reserve(g_hits.count);
-  for (HitNode* n = g_hits.head; n; n = n->next) hits.push_back(&n->hit);
+  for (HitIndex n = g_hits.head; n; n = g_hits.links[n].next) hits.push_back(&Record(n).hit);
   return hits;
 }
 
@@ -549,21 +587,23 @@ FileHit* NextUnwrittenHit() {
     // The plain walk: a nameless hit is always replaced, so the pick
     // depends on list positions in a way the report order does not keep.
     FileHit* kept = nullptr;
-    for (HitNode* n = h.head; n; n = n->next) {
-      FileHit* hit = &n->hit;
+    for (HitIndex n = h.head; n; n = h.links[n].next) {
+      FileHit* hit = &Record(n).hit;
       if (hit->mark_flags & kWrittenMark) continue;
-      if (!kept || !kept->name || StrICmp(kept->name->c_str(), NameOf(n)) >= 0) kept = hit;
+      if (!kept || !kept->name || StrICmp(kept->name->c_str(), Node(n).name) >= 0) kept = hit;
     }
     return kept;
   }
   if (!h.report_built) BuildReportOrder();
-  while (h.cursor != h.report.end() && ((*h.cursor)->hit.mark_flags & kWrittenMark)) ++h.cursor;
-  return h.cursor == h.report.end() ? nullptr : &(*h.cursor)->hit;
+  while (h.cursor != h.report.end() && (Record(*h.cursor).hit.mark_flags & kWrittenMark)) {
+    ++h.cursor;
+  }
+  return h.cursor == h.report.end() ? nullptr : &Record(*h.cursor).hit;
 }
 
 void ClearWrittenMarks() {
   // In memory order rather than list order: the same hits, read straight
-  // through. Unused nodes have no marks to lose.
+  // through. Unused records have no marks to lose.
   for (const auto& block : g_hits.blocks) {
     for (std::size_t i = 0; i < kBlockHits; ++i) block[i].hit.mark_flags &= ~kWrittenMark;
   }
@@ -593,8 +633,9 @@ int FillResultsList() {
     return g_fill_catalogue_rows(g_right_tab);
   }
   if (!g_hits.head) return 0;
-  for (HitNode* n = g_hits.head; n; n = n->next) {
-    if (n->hit.name && n->hit.location && InsertHitRow(g_result_rows, &n->hit)) ++g_result_rows;
+  for (HitIndex n = g_hits.head; n; n = g_hits.links[n].next) {
+    const FileHit& hit = Record(n).hit;
+    if (hit.name && hit.location && InsertHitRow(g_result_rows, &hit)) ++g_result_rows;
   }
   return 1;
 }
