@@ -20,22 +20,11 @@ std::deque<SoftEntry>& SpareEntries() {
   return spare;
 }
 
-// Reads one whole line through the 2048-byte line reader. A line longer than
-// that would otherwise come back in pieces, and a piece that begins inside
-// the name field would load as an entry with half a name.
-bool ReadWholeLine(FileHandle f, std::string& line) {
-  line.clear();
-  for (;;) {
-    const int n = ReadLine(g_scratch, kLineLimit, f);
-    if (n <= 0) break;
-    line.append(g_scratch, static_cast<std::size_t>(n));
-    if (g_scratch[n - 1] == '\n') break;
-  }
-  if (line.empty()) return false;
-  line.resize(std::strlen(line.c_str()));
-  std::size_t n = line.size();
-  while (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\r' || line[n - 1] == '\n')) --n;
-  line.resize(n);
+// Whole lines: a piece of an over-long line that begins inside the name
+// field would otherwise load as an entry with half a name.
+bool ReadTrimmedLine(FileHandle f, std::string& line) {
+  if (!ReadWholeLine(f, line)) return false;
+  TrimRight(line);
   return true;
 }
 
@@ -102,7 +91,7 @@ void LoadCatalogue(int mode) {
   }
 
   std::string line;
-  while (ReadWholeLine(f, line)) {
+  while (ReadTrimmedLine(f, line)) {
     const char* s = line.c_str();
     if (std::strncmp(s, "VERSION=", 8) == 0) {
       g_catalogue.version = std::string(s + 8);

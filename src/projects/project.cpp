@@ -29,27 +29,8 @@ bool HasPath() {
   return g_settings.filename && !g_settings.filename->empty();
 }
 
-// Reads one whole line, however long, through the 2048-byte line reader.
-// Cutting a long line into pieces would let the tail of one field be read
-// as a line of its own; joined, a line is judged as it was written.
-bool ReadWholeLine(FileHandle f, std::string& line) {
-  line.clear();
-  for (;;) {
-    const int n = ReadLine(g_scratch, kLineLimit, f);
-    if (n <= 0) break;
-    line.append(g_scratch, static_cast<std::size_t>(n));
-    if (g_scratch[n - 1] == '\n') break;
-  }
-  if (line.empty()) return false;
-  line.resize(std::strlen(line.c_str()));  // the texts are C strings
-  return true;
-}
-
-void TrimRightString(std::string& s) {
-  std::size_t n = s.size();
-  while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\r' || s[n - 1] == '\n')) --n;
-  s.resize(n);
-}
+// Lines are read whole (ReadWholeLine): cutting a long line into pieces
+// would let the tail of one field be read as a line of its own.
 
 // A text as it goes into the file. The format has no escaping, so a text
 // holding a line break or one of the record markers "<1>" to "<5>" would be
@@ -197,7 +178,7 @@ int LoadProject() {
   // Header: settings up to the first line that holds "BODY=" anywhere.
   while (ReadWholeLine(f, line)) {
     if (line.find("BODY=") != std::string::npos) break;
-    TrimRightString(line);
+    TrimRight(line);
     const char* s = line.c_str();
     const char* eq = std::strchr(s, '=');
     const char* value = eq ? eq + 1 : "";

@@ -1,5 +1,7 @@
 #include "util/file.h"
 
+#include "util/text.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -53,6 +55,20 @@ int ReadLine(char* buffer, int limit, FileHandle f) {
   }
   buffer[stored] = '\0';
   return stored;
+}
+
+bool ReadWholeLine(FileHandle f, std::string& line) {
+  static char buf[kLineLimit + 1];
+  line.clear();
+  for (;;) {
+    const int n = ReadLine(buf, kLineLimit, f);
+    if (n <= 0) break;
+    line.append(buf, static_cast<std::size_t>(n));
+    if (buf[n - 1] == '\n') break;
+  }
+  if (line.empty()) return false;
+  line.resize(std::strlen(line.c_str()));
+  return true;
 }
 
 int FileWrite(FileHandle f, const char* data, std::size_t n) {

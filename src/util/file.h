@@ -20,6 +20,11 @@ int DeleteFileAt(const char* path);
 // longer than limit comes back in pieces of whole 256-byte chunks.
 int ReadLine(char* buffer, int limit, FileHandle f);
 
+// Reads one whole line however long, joining the pieces ReadLine hands back,
+// and cuts it at a NUL byte (the texts are C strings). Line end kept.
+// False at the end of the file.
+bool ReadWholeLine(FileHandle f, std::string& line);
+
 // Formats like printf and writes the whole text; nothing for a null file.
 // Returns 1 when every byte was written.
 int FilePrintf(FileHandle f, const char* fmt, ...)

@@ -93,6 +93,12 @@ char* TrimRight(char* text) {
   return text;
 }
 
+void TrimRight(std::string& text) {
+  std::size_t n = text.size();
+  while (n > 0 && IsTrimmed(text[n - 1])) --n;
+  text.resize(n);
+}
+
 char* Trim(char* text) {
   if (!text) return nullptr;
   std::size_t lead = 0;

@@ -31,6 +31,7 @@ char* DoublePercent(char* text);
 std::string DoublePercent(const std::string& text);
 // Removes trailing blanks, CRs and LFs (never tabs) in place.
 char* TrimRight(char* text);
+void TrimRight(std::string& text);
 // Removes leading and trailing blanks, CRs and LFs in place.
 char* Trim(char* text);
 // Decimal text of value in the helper's own buffer; IntToText2 has a second
