@@ -1,5 +1,9 @@
 #include "cli/cli_ui.h"
 
+#include <cstdlib>
+
+#include <cerrno>
+
 #include <cstdio>
 #include <string>
 
@@ -37,6 +41,16 @@ void SetStdoutBinary() {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+}
+
+bool ParseNumber(const char* text, long lo, long hi, long* out) {
+  if (!text || !*text) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end || errno == ERANGE || v < lo || v > hi) return false;
+  *out = v;
+  return true;
 }
 
 }  // namespace cli

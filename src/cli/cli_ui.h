@@ -42,6 +42,11 @@ class CliUiScope {
   platform::Ui* previous_;
 };
 
+// A whole decimal number within lo..hi, nothing before or after it.
+bool ParseNumber(const char* text, long lo, long hi, long* out);
+constexpr long kIntMin = -2147483647L - 1;
+constexpr long kIntMax = 2147483647L;
+
 // Switches stdout to binary mode, so that request and page bytes come out
 // exactly as built (no "\n" to "\r\n" on Windows).
 void SetStdoutBinary();

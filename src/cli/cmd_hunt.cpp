@@ -119,15 +119,6 @@ int UsageError(const std::string& text) {
   return 2;
 }
 
-bool ParseNumber(const char* text, long lo, long hi, long* out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (!*text || end == text || *end || errno == ERANGE || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
 // Returns an empty text on success, else what was wrong.
 std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
   for (int i = 0; i < argc; ++i) {
@@ -143,17 +134,17 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
       if (arg == "--engines") {
         o.engines = value;
       } else if (arg == "--exact") {
-        if (!ParseNumber(value, 0, 1, &v)) return "--exact takes 0 or 1";
+        if (!cli::ParseNumber(value, 0, 1, &v)) return "--exact takes 0 or 1";
         o.exact = static_cast<int>(v);
       } else if (arg == "--max-files") {
-        if (!ParseNumber(value, -2147483647L, 2147483647L, &v)) return "--max-files takes a number";
+        if (!cli::ParseNumber(value, -2147483647L, 2147483647L, &v)) return "--max-files takes a number";
         o.max_files = v < 1 ? 50 : static_cast<int>(v);
       } else if (arg == "--connections") {
-        if (!ParseNumber(value, 1, kMaxSlots, &v))
+        if (!cli::ParseNumber(value, 1, kMaxSlots, &v))
           return "--connections takes a number from 1 to 20";
         o.connections = static_cast<int>(v);
       } else if (arg == "--timeout") {
-        if (!ParseNumber(value, 1, 24L * 3600 * 1000, &v)) return "--timeout takes milliseconds";
+        if (!cli::ParseNumber(value, 1, 24L * 3600 * 1000, &v)) return "--timeout takes milliseconds";
         o.timeout = v;
       } else {
         const std::string proxy = value;
@@ -163,7 +154,7 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
         }
         const std::size_t colon = proxy.rfind(':');
         if (colon == std::string::npos || colon == 0 ||
-            !ParseNumber(proxy.c_str() + colon + 1, 1, 65535, &v)) {
+            !cli::ParseNumber(proxy.c_str() + colon + 1, 1, 65535, &v)) {
           return "--proxy takes HOST:PORT";
         }
         o.proxy_host = proxy.substr(0, colon);
@@ -193,7 +184,7 @@ std::string SelectListedEngines(const std::string& list) {
     start = comma + 1;
     if (item.empty()) continue;
     long id = 0;
-    if (!ParseNumber(item.c_str(), -2147483647L, 2147483647L, &id)) {
+    if (!cli::ParseNumber(item.c_str(), -2147483647L, 2147483647L, &id)) {
       return "--engines takes engine IDs separated by commas, not '" + item + "'";
     }
     EngineEntry* e = FindEngineById(static_cast<int>(id));

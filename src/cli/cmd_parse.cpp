@@ -34,18 +34,6 @@ int UsageError(const std::string& text) {
   return 2;
 }
 
-// A whole decimal number in the int range, nothing before or after it.
-bool ParseInt(const char* text, int* out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (end == text || *end || errno == ERANGE || v < -2147483647L - 1 || v > 2147483647L) {
-    return false;
-  }
-  *out = static_cast<int>(v);
-  return true;
-}
-
 // The file's bytes exactly; false when it can't be read.
 bool ReadWholeFile(const char* path, std::string* out) {
   FileHandle f = FileOpenRead(path);
@@ -83,9 +71,11 @@ int CmdParse(int argc, char** argv) {
     if (i + 1 >= argc) return UsageError(arg + " needs a value");
     const char* value = argv[++i];
     if (arg == "--type") {
-      if (!ParseInt(value, &type)) {
+      long parsed = 0;
+      if (!cli::ParseNumber(value, cli::kIntMin, cli::kIntMax, &parsed)) {
         return UsageError(std::string("--type must be a number, not '") + value + "'");
       }
+      type = static_cast<int>(parsed);
     } else if (arg == "--exact") {
       if (std::strcmp(value, "0") && std::strcmp(value, "1")) {
         return UsageError(std::string("--exact must be 0 or 1, not '") + value + "'");

@@ -28,18 +28,6 @@ int Fail(const std::string& text) {
   return 2;
 }
 
-// A whole decimal number, nothing before or after it.
-bool ParseId(const char* text, int* id) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (end == text || *end || errno == ERANGE || v < -2147483647L - 1 || v > 2147483647L) {
-    return false;
-  }
-  *id = static_cast<int>(v);
-  return true;
-}
-
 }  // namespace
 
 int CmdRequest(int argc, char** argv) {
@@ -52,9 +40,11 @@ int CmdRequest(int argc, char** argv) {
     return 2;
   }
   int id = 0;
-  if (!ParseId(argv[0], &id)) {
+  long parsed = 0;
+  if (!cli::ParseNumber(argv[0], cli::kIntMin, cli::kIntMax, &parsed)) {
     return Fail(std::string("ID must be a number, not '") + argv[0] + "'");
   }
+  id = static_cast<int>(parsed);
   cli::CliUiScope scope;
   LoadSettings();
   if (!LoadEngines()) {

@@ -100,11 +100,7 @@ char* ReplaceFirstNoCase(char* text, const char* pattern, const char* replacemen
   if (!text || !pattern || !replacement || !*text || !*pattern) return nullptr;
   char* at = FindNoCase(text, pattern);
   if (!at) return nullptr;
-  const std::size_t plen = std::strlen(pattern);
-  const std::size_t rlen = std::strlen(replacement);
-  std::memmove(at + rlen, at + plen, std::strlen(at + plen) + 1);
-  std::memcpy(at, replacement, rlen);
-  return at + rlen;
+  return ReplaceAt(at, std::strlen(pattern), replacement);
 }
 
 char* DecodeEntities(char* text) {

@@ -45,7 +45,10 @@ char* ReplaceFirst(char* text, const char* pattern, const char* replacement) {
   if (!text || !pattern || !replacement || !*text || !*pattern) return nullptr;
   char* at = std::strstr(text, pattern);
   if (!at) return nullptr;
-  const std::size_t plen = std::strlen(pattern);
+  return ReplaceAt(at, std::strlen(pattern), replacement);
+}
+
+char* ReplaceAt(char* at, std::size_t plen, const char* replacement) {
   const std::size_t rlen = std::strlen(replacement);
   // memmove covers both directions, terminator included.
   std::memmove(at + rlen, at + plen, std::strlen(at + plen) + 1);

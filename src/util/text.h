@@ -23,6 +23,9 @@ char* FindNoCase(char* text, const char* pattern);
 // returns the position just behind the replacement, or null when nothing
 // changed. The caller's buffer must have room for the grown text.
 char* ReplaceFirst(char* text, const char* pattern, const char* replacement);
+// Replaces plen characters at `at` (inside a text) by replacement, moving
+// the rest of the text; returns the position behind the replacement.
+char* ReplaceAt(char* at, std::size_t plen, const char* replacement);
 // Same, refusing when the grown text would not fit in a buffer of cap bytes.
 char* ReplaceFirstBounded(char* text, std::size_t cap, const char* pattern,
                           const char* replacement);
