@@ -22,6 +22,10 @@ class ReportInsertsTest : public TempDirTest {
     g_settings = AppSettings{};
     TempDirTest::TearDown();
   }
+  static void Load(const std::string& idx) {
+    WriteFile("search.idx", idx);
+    EXPECT_EQ(LoadReportInserts(), 1);
+  }
   static std::string Section(int n) {
     const std::string* t = ReportInsertText(n);
     return t ? *t : std::string("<none>");
@@ -36,63 +40,38 @@ class ReportInsertsTest : public TempDirTest {
   }
 };
 
-TEST_F(ReportInsertsTest, SectionKeepsItsLinesWithTheirLineEnds) {
-  WriteFile("search.idx",
-            "outside text\n"
-            "<!-- %%*00 -->   \r\n"
-            "<p>one</p>\r\n"
-            "  <p>two</p>  \n"
-            "|\n"
-            "after\n");
-  EXPECT_EQ(LoadReportInserts(), 1);
-  EXPECT_EQ(Section(0), "<p>one</p>\r\n  <p>two</p>  \n");
-  EXPECT_EQ(Section(1), "<none>");
-}
-
-TEST_F(ReportInsertsTest, OnlyStarAndDollarMarkersAndNumbersZeroToThree) {
-  WriteFile("search.idx",
-            "%%-01\nskipped\n|\n"
-            "%%$02\nread\n|\n"
-            "%%*07\nout of range\n|\n"
-            "%%#03\nunknown marker\n|\n"
-            "%%*03\nthree\n|\n");
-  LoadReportInserts();
-  EXPECT_EQ(Section(1), "<none>");
-  EXPECT_EQ(Section(2), "read\n");
-  EXPECT_EQ(Section(3), "three\n");
-}
-
-TEST_F(ReportInsertsTest, UnclosedSectionIsDroppedAfterOldTextWasFreed) {
-  WriteFile("search.idx", "%%*00\nold zero\n|\n%%*01\nold one\n|\n");
-  LoadReportInserts();
-  ASSERT_EQ(Section(0), "old zero\n");
-  // A new file that names section 0 without closing it, and only section 0.
-  WriteFile("search.idx", "%%*00\nnew zero\nnever closed\n");
-  EXPECT_EQ(LoadReportInserts(), 1);
-  EXPECT_EQ(Section(0), "<none>");
-  EXPECT_EQ(Section(1), "old one\n");  // not in the new file: kept
-}
-
-TEST_F(ReportInsertsTest, LongSectionLinesAndGrowthKeepEveryByte) {
-  std::string body;
+TEST_F(ReportInsertsTest, SectionsKeepEveryByteOfTheirLines) {
+  std::string body;  // grows the text well past one line buffer
   for (int i = 0; i < 30; ++i) body += std::string(150, static_cast<char>('a' + i % 26)) + "\n";
   const std::string longline = std::string(3000, 'L') + "\n";
-  WriteFile("search.idx", "%%*01\n" + body + longline + "| end\n");
-  LoadReportInserts();
-  EXPECT_EQ(Section(1), body + longline);
+  Load(
+      "outside text\n"
+      "<!-- %%*00 -->   \r\n<p>one</p>\r\n  <p>two</p>  \n|\n"
+      "%%-01\nskipped: only * and $ mark a section\n|\n"
+      "%%$02\nread\n|\n"
+      "%%*07\nout of range\n|\n"
+      "%%#01\nunknown marker\n|\n"
+      "%%*03\n" +
+      body + longline + "| end\n");
+  EXPECT_EQ(Section(0), "<p>one</p>\r\n  <p>two</p>  \n");
+  EXPECT_EQ(Section(1), "<none>");
+  EXPECT_EQ(Section(2), "read\n");
+  EXPECT_EQ(Section(3), body + longline);
 }
 
-TEST_F(ReportInsertsTest, MissingFileIsNoErrorAndKeepsSections) {
-  WriteFile("search.idx", "%%*00\nzero\n|\n");
-  LoadReportInserts();
+TEST_F(ReportInsertsTest, UnclosedSectionIsDroppedAndMissingFileKeepsAll) {
+  Load("%%*00\nold zero\n|\n%%*01\nold one\n|\n");
+  // A new file that names section 0 without closing it, and only section 0.
+  Load("%%*00\nnew zero\nnever closed\n");
+  EXPECT_EQ(Section(0), "<none>");
+  EXPECT_EQ(Section(1), "old one\n");  // not in the new file: kept
   std::filesystem::remove("search.idx");
   EXPECT_EQ(LoadReportInserts(), 0);
-  EXPECT_EQ(Section(0), "zero\n");
+  EXPECT_EQ(Section(1), "old one\n");
 }
 
 TEST_F(ReportInsertsTest, CountIsReplacedEverywhereAndWraps) {
-  WriteFile("search.idx", "%%*00\n<b>$COUNT</b> and $COUNT$COUNT\n|\n");
-  LoadReportInserts();
+  Load("%%*00\n<b>$COUNT</b> and $COUNT$COUNT\n|\n");
   g_settings.next = 5;
   EXPECT_EQ(Written(0), "<b>5</b> and 55\n\n");
   EXPECT_EQ(g_settings.next, 6);
@@ -110,11 +89,8 @@ TEST_F(ReportInsertsTest, NothingToWriteLeavesCountAlone) {
   g_settings.next = 4;
   EXPECT_EQ(Written(0, &result), "");  // table never loaded
   EXPECT_EQ(result, 0);
-  WriteFile("search.idx", "%%*00\n|\n%%*01\nx\n|\n");
-  LoadReportInserts();
-  EXPECT_EQ(Written(0, &result), "");  // empty section
-  EXPECT_EQ(Written(-1), "");
-  EXPECT_EQ(Written(4), "");
+  Load("%%*00\n|\n%%*01\nx\n|\n");
+  for (int section : {0, -1, 4}) EXPECT_EQ(Written(section), "") << section;  // empty, no such
   EXPECT_EQ(WriteReportInsert(nullptr, 1), 0);
   EXPECT_EQ(g_settings.next, 4);
   EXPECT_EQ(Written(1, &result), "x\n\n");
