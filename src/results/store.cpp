@@ -4,17 +4,16 @@
 // goes in front of the first hit whose name compares greater, and in which
 // the report writer repeatedly picks the unwritten hit with the smallest
 // name (the last one among equals). Done with list walks, both cost n^2 for
-// n hits, which a Hunt with tens of thousands of hits cannot afford. So the
-// list keeps three views of the same hits:
-//   - a doubly linked chain in list order (iteration, rows, project files);
-//   - a treap keyed by list position whose subtrees know their largest name:
-//     "the first hit greater than x" is the first place where the running
-//     maximum of the list exceeds x, found in one descent even when the list
-//     was loaded out of order from a project;
-//   - the report order, a set sorted by name and then by position from the
-//     bottom up, with a cursor before which every hit is known to be marked.
-//     It is built by the first report pick after the list was emptied (a
-//     Hunt never needs it) and kept up to date from then on.
+// n hits, which a Hunt with tens of thousands of hits cannot afford. So:
+//   - the list is a B+ tree by position whose entries know the greatest
+//     name below them: "the first hit greater than x" is the first place
+//     where the running greatest name of the list exceeds x, found in one
+//     descent even when a project was loaded out of order;
+//   - the report order is a sorted snapshot of the hits, taken at the first
+//     pick, plus a small set for hits added later, each with a cursor
+//     before which every hit is known to be marked.
+// Names are compared by their folded first bytes, kept beside the tree, and
+// read in full only when those tie.
 
 #include "results/store.h"
 
@@ -147,6 +146,48 @@ namespace {
 // Hits are numbered from 1; 0 stands for none.
 using HitIndex = std::uint32_t;
 
+// The first kHeadBytes bytes of a name, folded as StrICmp folds them and
+// packed so that comparing the numbers compares those bytes. Names that
+// differ there are ordered without reading them; equal heads fall back to
+// StrICmp (which also puts a missing name, head 0, below the empty one).
+constexpr int kHeadWords = 3;
+constexpr int kHeadBytes = 8 * kHeadWords;
+
+struct NameHead {
+  std::uint64_t word[kHeadWords] = {};
+};
+
+NameHead MakeNameHead(const char* s) {
+  NameHead head;
+  bool ended = !s;
+  for (int i = 0; i < kHeadBytes; ++i) {
+    unsigned c = ended ? 0 : static_cast<unsigned char>(s[i]);
+    if (!c) ended = true;
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    head.word[i / 8] = (head.word[i / 8] << 8) | c;
+  }
+  return head;
+}
+
+const char* NameOf(HitIndex z);
+
+// Compares the names of hits a and b, given their heads; the names
+// themselves are read only when the heads tie.
+int CompareNames(const NameHead& head_a, HitIndex a, const NameHead& head_b, HitIndex b) {
+  for (int i = 0; i < kHeadWords; ++i) {
+    if (head_a.word[i] != head_b.word[i]) return head_a.word[i] < head_b.word[i] ? -1 : 1;
+  }
+  // Equal heads without a terminator in them: both names run on past the
+  // head, and only the rest can differ.
+  if (head_a.word[kHeadWords - 1] & 0xFF) {
+    return StrICmp(NameOf(a) + kHeadBytes, NameOf(b) + kHeadBytes);
+  }
+  // With a terminator, the names end together and are equal, unless the
+  // head is the empty one: an empty name or none.
+  if (head_a.word[0]) return 0;
+  return StrICmp(NameOf(a), NameOf(b));
+}
+
 int CompareNames(HitIndex a, HitIndex b);
 std::size_t Rank(HitIndex n);
 
@@ -156,8 +197,8 @@ struct SameName {
 };
 
 // Report order: ascending name, and among equal names the hit further down
-// the list first. Positions of existing hits never swap, so the order of the
-// set's elements stays valid while hits come and go.
+// the list first. Positions of existing hits never swap, so the order of
+// the set's elements stays valid while hits come and go.
 struct ReportOrder {
   using is_transparent = void;
   bool operator()(HitIndex a, HitIndex b) const {
@@ -170,188 +211,308 @@ struct ReportOrder {
 };
 using ReportSet = std::set<HitIndex, ReportOrder>;
 
-// The first sixteen bytes of a name, folded as StrICmp folds them and
-// packed so that comparing the numbers compares those bytes. Names that
-// differ there are ordered without reading them; equal heads fall back to
-// StrICmp (which also puts a missing name, head 0, below the empty one).
-struct NameHead {
-  std::uint64_t high = 0;
-  std::uint64_t low = 0;
+// The list is a B+ tree by position: leaves hold hits in list order, inner
+// nodes their children, and every entry carries the greatest name below it
+// and (inner nodes) the number of hits below it. Wide nodes keep a search
+// to a few runs through short arrays instead of a chain of scattered nodes.
+constexpr int kFan = 32;
+
+struct PosNode {
+  bool leaf = true;
+  // A leaf whose hits are in name order (always so unless a project was
+  // loaded out of order) is searched by halving.
+  bool sorted = true;
+  int size = 0;
+  PosNode* parent = nullptr;
+  // One more than kFan: a node holds the entry that makes it split.
+  NameHead head[kFan + 1];           // the greatest name below the entry
+  HitIndex greatest[kFan + 1] = {};  // its hit (a leaf's entry: the hit itself)
+  std::uint32_t count[kFan + 1] = {};
+  PosNode* child[kFan + 1] = {};
 };
 
-NameHead MakeNameHead(const char* s) {
+constexpr std::uint32_t kNotInOrder = 0xFFFFFFFFu;
+
+// What list searches read about a hit, in one array.
+struct HitInfo {
   NameHead head;
-  bool ended = !s;
-  for (int i = 0; i < 16; ++i) {
-    unsigned c = ended ? 0 : static_cast<unsigned char>(s[i]);
-    if (!c) ended = true;
-    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    std::uint64_t& part = i < 8 ? head.high : head.low;
-    part = (part << 8) | c;
-  }
-  return head;
-}
-
-int CompareNames(const NameHead& head_a, const char* a, const NameHead& head_b, const char* b) {
-  if (head_a.high != head_b.high) return head_a.high < head_b.high ? -1 : 1;
-  if (head_a.low != head_b.low) return head_a.low < head_b.low ? -1 : 1;
-  // Equal heads without a terminator in them: both names run on past the
-  // sixteenth byte, and only the rest can differ.
-  if (head_a.low & 0xFF) return StrICmp(a + 16, b + 16);
-  return StrICmp(a, b);
-}
-
-// One hit's place in the position treap: what a search reads, kept small
-// and in one array so that a descent stays in the cache; the records with
-// the texts are read only when two names must be compared in full.
-struct alignas(64) TreeNode {
-  NameHead head;               // of the hit's name
-  NameHead greatest_head;      // of the greatest name in the subtree
-  const char* name = nullptr;  // the hit's name, null for none
-  HitIndex left = 0;
-  HitIndex right = 0;
-  HitIndex parent = 0;
-  HitIndex greatest = 0;    // the hit with the greatest name in the subtree
-  std::uint32_t count = 0;  // hits in the subtree
-  std::uint32_t priority = 0;
+  const char* name = nullptr;  // null for a hit without a name
+  PosNode* leaf = nullptr;
+  std::uint32_t order_pos = kNotInOrder;  // place in the report snapshot
 };
 
 struct HitRecord {
   FileHit hit;
-  ReportSet::iterator report_pos;
-  bool live = false;  // in the list (false: never used, or removed)
-};
-
-// The list order, as links between hit numbers.
-struct ListLinks {
-  HitIndex prev = 0;
-  HitIndex next = 0;
+  ReportSet::iterator pending_pos;
+  bool pending = false;  // in the report's set of late hits
+  bool live = false;     // in the list (false: never used, or removed)
 };
 
 // Records are made in blocks: their addresses must not move (rows and
 // callers hold them), and one allocation serves many.
 constexpr std::size_t kBlockHits = 512;
 
-// The hit list: every hit in its three views.
+// The report order: a sorted snapshot taken at the first pick after the
+// list or the marks were reset, and a set for the hits added since. Before
+// each cursor every hit was marked when last looked at.
+constexpr std::size_t kReadAhead = 8;
+
+struct ReportState {
+  bool built = false;
+  std::vector<HitIndex> order;  // 0 where a hit was removed
+  std::size_t cursor = 0;
+  ReportSet pending;
+  ReportSet::iterator pending_cursor = pending.end();
+};
+
 struct HitList {
-  std::vector<TreeNode> tree = std::vector<TreeNode>(1);  // [0] is "none", count 0
-  std::vector<ListLinks> links = std::vector<ListLinks>(1);
+  std::vector<HitInfo> info = std::vector<HitInfo>(1);  // by hit number; [0] unused
   std::vector<std::unique_ptr<HitRecord[]>> blocks;
   std::vector<HitIndex> spare;  // removed hits, ready for reuse
-  std::size_t count = 0;        // hits in the list
-  HitIndex head = 0;
-  HitIndex tail = 0;
-  HitIndex root = 0;
-  ReportSet report;
-  bool report_built = false;
-  // Every hit before the cursor in report order was marked when last seen.
-  ReportSet::iterator cursor = report.end();
+  std::vector<std::unique_ptr<PosNode>> nodes;
+  std::vector<PosNode*> spare_nodes;
+  PosNode* root = nullptr;
+  std::size_t count = 0;  // hits in the list
   // Hits without a name; while there are any, the report pick walks the
   // list instead (they only come from hand-made project files).
   std::size_t nameless = 0;
-  std::uint32_t random = 0x9E3779B9u;
+  ReportState report;
 };
 HitList g_hits;
 
 HitRecord& Record(HitIndex i) {
   return g_hits.blocks[(i - 1) / kBlockHits][(i - 1) % kBlockHits];
 }
-TreeNode& Node(HitIndex i) {
-  return g_hits.tree[i];
+HitInfo& Info(HitIndex i) {
+  return g_hits.info[i];
+}
+
+const char* NameOf(HitIndex z) {
+  return Info(z).name;
 }
 
 int CompareNames(HitIndex a, HitIndex b) {
-  const TreeNode& x = Node(a);
-  const TreeNode& y = Node(b);
-  return CompareNames(x.head, x.name, y.head, y.name);
+  return CompareNames(Info(a).head, a, Info(b).head, b);
 }
-// The greatest name under n against z's.
-int CompareGreatest(HitIndex n, HitIndex z) {
-  const TreeNode& x = Node(n);
-  const TreeNode& y = Node(z);
-  return CompareNames(x.greatest_head, Node(x.greatest).name, y.head, y.name);
+// The greatest name under entry i of n against hit z's name.
+int CompareEntry(const PosNode* n, int i, HitIndex z) {
+  return CompareNames(n->head[i], n->greatest[i], Info(z).head, z);
 }
 
-std::uint32_t NextPriority() {
-  std::uint32_t x = g_hits.random;
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  g_hits.random = x;
-  return x;
-}
-
-// Position of n in the list, 0-based.
-std::size_t Rank(HitIndex n) {
-  std::size_t r = Node(Node(n).left).count;
-  for (HitIndex p = Node(n).parent; p; n = p, p = Node(p).parent) {
-    if (Node(p).right == n) r += Node(Node(p).left).count + 1;
+PosNode* NewPosNode(bool leaf) {
+  HitList& h = g_hits;
+  PosNode* n;
+  if (!h.spare_nodes.empty()) {
+    n = h.spare_nodes.back();
+    h.spare_nodes.pop_back();
+  } else {
+    h.nodes.push_back(std::make_unique<PosNode>());
+    n = h.nodes.back().get();
   }
-  return r;
+  n->leaf = leaf;
+  n->sorted = true;
+  n->size = 0;
+  n->parent = nullptr;
+  return n;
 }
 
-void Recount(HitIndex i) {
-  TreeNode& n = Node(i);
-  n.count = 1 + Node(n.left).count + Node(n.right).count;
-  n.greatest = i;
-  n.greatest_head = n.head;
-  for (HitIndex side : {n.left, n.right}) {
-    if (!side) continue;
-    const TreeNode& s = Node(side);
-    if (CompareNames(s.greatest_head, Node(s.greatest).name, n.greatest_head,
-                     Node(n.greatest).name) > 0) {
-      n.greatest = s.greatest;
-      n.greatest_head = s.greatest_head;
+int SlotOf(const PosNode* parent, const PosNode* child) {
+  int s = 0;
+  while (parent->child[s] != child) ++s;
+  return s;
+}
+
+int PlaceInLeaf(const PosNode* leaf, HitIndex z) {
+  int i = 0;
+  while (leaf->greatest[i] != z) ++i;
+  return i;
+}
+
+void InsertEntry(PosNode* n, int at, const NameHead& head, HitIndex greatest, std::uint32_t count,
+                 PosNode* child) {
+  for (int i = n->size; i > at; --i) {
+    n->head[i] = n->head[i - 1];
+    n->greatest[i] = n->greatest[i - 1];
+    n->count[i] = n->count[i - 1];
+    n->child[i] = n->child[i - 1];
+  }
+  n->head[at] = head;
+  n->greatest[at] = greatest;
+  n->count[at] = count;
+  n->child[at] = child;
+  ++n->size;
+}
+
+void EraseEntry(PosNode* n, int at) {
+  for (int i = at; i + 1 < n->size; ++i) {
+    n->head[i] = n->head[i + 1];
+    n->greatest[i] = n->greatest[i + 1];
+    n->count[i] = n->count[i + 1];
+    n->child[i] = n->child[i + 1];
+  }
+  --n->size;
+}
+
+// Writes n's greatest name and hit count into its entry in the parent.
+void Summarize(const PosNode* n) {
+  PosNode* p = n->parent;
+  int s = SlotOf(p, n);
+  int best = 0;
+  std::uint32_t total = 0;
+  for (int i = 0; i < n->size; ++i) {
+    total += n->count[i];
+    if (i > 0 && CompareNames(n->head[i], n->greatest[i], n->head[best], n->greatest[best]) > 0) {
+      best = i;
     }
   }
+  p->head[s] = n->head[best];
+  p->greatest[s] = n->greatest[best];
+  p->count[s] = total;
 }
 
-// Lifts z above its parent, keeping the list order.
-void RotateUp(HitIndex z) {
-  HitIndex p = Node(z).parent;
-  HitIndex g = Node(p).parent;
-  if (Node(p).left == z) {
-    Node(p).left = Node(z).right;
-    if (Node(z).right) Node(Node(z).right).parent = p;
-    Node(z).right = p;
-  } else {
-    Node(p).right = Node(z).left;
-    if (Node(z).left) Node(Node(z).left).parent = p;
-    Node(z).left = p;
+// Moves the upper half of an overfull node into a new right sibling.
+void Split(PosNode* n) {
+  HitList& h = g_hits;
+  PosNode* m = NewPosNode(n->leaf);
+  m->sorted = n->sorted;
+  int half = n->size / 2;
+  for (int i = half; i < n->size; ++i) {
+    InsertEntry(m, m->size, n->head[i], n->greatest[i], n->count[i], n->child[i]);
+    if (n->leaf) {
+      Info(n->greatest[i]).leaf = m;
+    } else {
+      n->child[i]->parent = m;
+    }
   }
-  Node(p).parent = z;
-  Node(z).parent = g;
-  if (!g) {
-    g_hits.root = z;
-  } else if (Node(g).left == p) {
-    Node(g).left = z;
-  } else {
-    Node(g).right = z;
+  n->size = half;
+  if (!n->parent) {
+    PosNode* top = NewPosNode(false);
+    InsertEntry(top, 0, NameHead(), 0, 0, n);
+    n->parent = top;
+    h.root = top;
   }
-  Recount(p);
-  Recount(z);
+  PosNode* p = n->parent;
+  m->parent = p;
+  InsertEntry(p, SlotOf(p, n) + 1, NameHead(), 0, 0, m);
+  Summarize(n);
+  Summarize(m);
+}
+
+// Puts hit z into the list in front of hit before (at the end for 0).
+// before must be the first hit whose name is greater than z's, which keeps
+// a sorted leaf sorted.
+void InsertIntoList(HitIndex z, HitIndex before) {
+  HitList& h = g_hits;
+  if (!h.root) h.root = NewPosNode(true);
+  PosNode* leaf;
+  int at;
+  if (before) {
+    leaf = Info(before).leaf;
+    at = PlaceInLeaf(leaf, before);
+  } else {
+    leaf = h.root;
+    while (!leaf->leaf) leaf = leaf->child[leaf->size - 1];
+    at = leaf->size;
+    if (at > 0 && CompareEntry(leaf, at - 1, z) > 0) leaf->sorted = false;
+  }
+  HitInfo& zi = Info(z);
+  InsertEntry(leaf, at, zi.head, z, 1, nullptr);
+  zi.leaf = leaf;
+  // Once z does not beat a subtree's greatest, it cannot beat any above.
+  bool greatest = true;
+  for (PosNode* n = leaf; n->parent; n = n->parent) {
+    PosNode* p = n->parent;
+    int s = SlotOf(p, n);
+    ++p->count[s];
+    if (greatest && CompareEntry(p, s, z) < 0) {
+      p->head[s] = zi.head;
+      p->greatest[s] = z;
+    } else {
+      greatest = false;
+    }
+  }
+  for (PosNode* n = leaf; n && n->size > kFan; n = n->parent) Split(n);
+}
+
+void RemoveFromList(HitIndex z) {
+  HitList& h = g_hits;
+  PosNode* n = Info(z).leaf;
+  EraseEntry(n, PlaceInLeaf(n, z));
+  while (PosNode* p = n->parent) {
+    if (n->size == 0) {
+      EraseEntry(p, SlotOf(p, n));
+      h.spare_nodes.push_back(n);
+    } else {
+      Summarize(n);
+    }
+    n = p;
+  }
+  // A root with one child gives way to the child; an emptied one to a leaf.
+  while (!h.root->leaf && h.root->size == 1) {
+    h.spare_nodes.push_back(h.root);
+    h.root = h.root->child[0];
+    h.root->parent = nullptr;
+  }
+  if (h.root->size == 0) {
+    h.root->leaf = true;
+    h.root->sorted = true;
+  }
 }
 
 // The first hit in list order whose name compares greater than z's: where
 // the running greatest name of the list first exceeds it.
 HitIndex FirstGreater(HitIndex z) {
-  HitIndex n = g_hits.root;
-  while (n) {
-    const TreeNode& node = Node(n);
-    if (node.left && CompareGreatest(node.left, z) > 0) {
-      n = node.left;
-    } else if (CompareNames(n, z) > 0) {
-      return n;
-    } else if (node.right && CompareGreatest(node.right, z) > 0) {
-      n = node.right;
+  const PosNode* n = g_hits.root;
+  if (!n) return 0;
+  for (;;) {
+    int i = 0;
+    if (n->leaf && n->sorted) {
+      int end = n->size;
+      while (i < end) {
+        int mid = (i + end) / 2;
+        if (CompareEntry(n, mid, z) <= 0) {
+          i = mid + 1;
+        } else {
+          end = mid;
+        }
+      }
     } else {
-      return 0;
+      while (i < n->size && CompareEntry(n, i, z) <= 0) ++i;
     }
+    if (i == n->size) return 0;  // only at the top: below, a greater one was seen
+    if (n->leaf) return n->greatest[i];
+    n = n->child[i];
   }
-  return 0;
 }
 
-// A number for hit, with its record filled and its tree node cleared.
+// Position of z in the list, 0-based.
+std::size_t Rank(HitIndex z) {
+  const PosNode* n = Info(z).leaf;
+  std::size_t r = static_cast<std::size_t>(PlaceInLeaf(n, z));
+  for (const PosNode* p = n->parent; p; n = p, p = p->parent) {
+    for (int i = 0, s = SlotOf(p, n); i < s; ++i) r += p->count[i];
+  }
+  return r;
+}
+
+template <typename Fn>
+void ForEachBelow(const PosNode* n, Fn& fn) {
+  for (int i = 0; i < n->size; ++i) {
+    if (n->leaf) {
+      fn(n->greatest[i]);
+    } else {
+      ForEachBelow(n->child[i], fn);
+    }
+  }
+}
+
+// Calls fn with every hit in list order.
+template <typename Fn>
+void ForEachHit(Fn fn) {
+  if (g_hits.root) ForEachBelow(g_hits.root, fn);
+}
+
+// A number for hit, with its record and search data filled in.
 HitIndex NewHit(FileHit hit) {
   HitList& h = g_hits;
   HitIndex z;
@@ -359,137 +520,89 @@ HitIndex NewHit(FileHit hit) {
     z = h.spare.back();
     h.spare.pop_back();
   } else {
-    z = static_cast<HitIndex>(h.tree.size());
+    z = static_cast<HitIndex>(h.info.size());
     if ((z - 1) % kBlockHits == 0) h.blocks.push_back(std::make_unique<HitRecord[]>(kBlockHits));
-    h.tree.emplace_back();
-    h.links.emplace_back();
+    h.info.emplace_back();
   }
   HitRecord& r = Record(z);
   r.hit = std::move(hit);
   r.live = true;
-  TreeNode& n = Node(z);
-  n = TreeNode();
-  n.name = r.hit.name ? r.hit.name->c_str() : nullptr;
-  n.head = MakeNameHead(n.name);
-  n.greatest = z;
-  n.greatest_head = n.head;
-  n.count = 1;
-  n.priority = NextPriority();
-  h.links[z] = ListLinks();
+  HitInfo& info = Info(z);
+  info = HitInfo();
+  info.name = r.hit.name ? r.hit.name->c_str() : nullptr;
+  info.head = MakeNameHead(info.name);
   ++h.count;
+  if (!info.name) ++h.nameless;
   return z;
 }
 
-// Puts z into the list in front of before (at the end for 0).
-void LinkBefore(HitIndex z, HitIndex before) {
-  HitList& h = g_hits;
-  ListLinks& link = h.links[z];
-  link.next = before;
-  link.prev = before ? h.links[before].prev : h.tail;
-  if (link.prev) {
-    h.links[link.prev].next = z;
-  } else {
-    h.head = z;
-  }
-  if (before) {
-    h.links[before].prev = z;
-  } else {
-    h.tail = z;
-  }
-
-  if (!h.root) {
-    h.root = z;
-  } else {
-    HitIndex p;
-    if (before && !Node(before).left) {
-      p = before;
-      Node(p).left = z;
-    } else {
-      p = before ? Node(before).left : h.root;
-      while (Node(p).right) p = Node(p).right;
-      Node(p).right = z;
-    }
-    Node(z).parent = p;
-    // Once z does not beat a subtree's greatest, it cannot beat any above.
-    bool greatest = true;
-    for (HitIndex a = p; a; a = Node(a).parent) {
-      TreeNode& above = Node(a);
-      ++above.count;
-      if (greatest && CompareGreatest(a, z) < 0) {
-        above.greatest = z;
-        above.greatest_head = Node(z).head;
-      } else {
-        greatest = false;
-      }
-    }
-    while (Node(z).parent && Node(Node(z).parent).priority < Node(z).priority) RotateUp(z);
-  }
-
-  if (!Node(z).name) ++h.nameless;
-  if (!h.report_built) return;
+// A new hit joins a report order that is already built.
+void AddToReport(HitIndex z) {
+  ReportState& rs = g_hits.report;
+  if (!rs.built) return;
   // z mostly belongs first among its equals (it is usually the lowest of
   // them in the list), which is where the hint points.
-  ReportSet::iterator pos = h.report.insert(h.report.lower_bound(SameName{z}), z);
-  Record(z).report_pos = pos;
-  if (h.cursor == h.report.end() || ReportOrder()(z, *h.cursor)) h.cursor = pos;
+  ReportSet::iterator pos = rs.pending.insert(rs.pending.lower_bound(SameName{z}), z);
+  Record(z).pending_pos = pos;
+  Record(z).pending = true;
+  if (rs.pending_cursor == rs.pending.end() || ReportOrder()(z, *rs.pending_cursor)) {
+    rs.pending_cursor = pos;
+  }
 }
 
-// Puts every hit into the report order at once: one sort instead of a
-// tree insertion per hit.
+void DropFromReport(HitIndex z) {
+  ReportState& rs = g_hits.report;
+  if (!rs.built) return;
+  HitRecord& r = Record(z);
+  if (r.pending) {
+    if (rs.pending_cursor == r.pending_pos) ++rs.pending_cursor;
+    rs.pending.erase(r.pending_pos);
+    r.pending = false;
+  }
+  if (Info(z).order_pos != kNotInOrder) rs.order[Info(z).order_pos] = 0;
+}
+
+void ResetReport() {
+  ReportState& rs = g_hits.report;
+  for (HitIndex z : rs.pending) Record(z).pending = false;
+  rs.pending.clear();
+  rs.pending_cursor = rs.pending.end();
+  for (HitIndex z : rs.order) {
+    if (z) Info(z).order_pos = kNotInOrder;
+  }
+  rs.order.clear();
+  rs.cursor = 0;
+  rs.built = false;
+}
+
+// Sorts every hit into report order at once: the sort reads the name heads
+// from one array and positions are known, so no tree is consulted.
 void BuildReportOrder() {
-  HitList& h = g_hits;
-  std::vector<std::pair<HitIndex, std::size_t>> order;
-  order.reserve(h.count);
-  std::size_t position = 0;
-  for (HitIndex n = h.head; n; n = h.links[n].next) order.emplace_back(n, position++);
-  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-    int c = CompareNames(a.first, b.first);
-    return c != 0 ? c < 0 : a.second > b.second;
+  ResetReport();
+  struct Entry {
+    NameHead head;
+    std::uint32_t position;
+    HitIndex hit;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(g_hits.count);
+  std::uint32_t position = 0;
+  ForEachHit([&](HitIndex z) { entries.push_back({Info(z).head, position++, z}); });
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    int c = CompareNames(a.head, a.hit, b.head, b.hit);
+    return c != 0 ? c < 0 : a.position > b.position;
   });
-  h.report.clear();
-  for (const auto& entry : order) {
-    Record(entry.first).report_pos = h.report.insert(h.report.end(), entry.first);
+  ReportState& rs = g_hits.report;
+  rs.order.reserve(entries.size());
+  for (const Entry& e : entries) {
+    Info(e.hit).order_pos = static_cast<std::uint32_t>(rs.order.size());
+    rs.order.push_back(e.hit);
   }
-  h.cursor = h.report.begin();
-  h.report_built = true;
+  rs.built = true;
 }
 
-void Unlink(HitIndex z) {
-  HitList& h = g_hits;
-  if (h.report_built) {
-    if (h.cursor == Record(z).report_pos) ++h.cursor;
-    h.report.erase(Record(z).report_pos);
-  }
-  if (!Node(z).name) --h.nameless;
-
-  while (Node(z).left && Node(z).right) {
-    HitIndex l = Node(z).left;
-    HitIndex r = Node(z).right;
-    RotateUp(Node(l).priority > Node(r).priority ? l : r);
-  }
-  HitIndex c = Node(z).left ? Node(z).left : Node(z).right;
-  HitIndex p = Node(z).parent;
-  if (c) Node(c).parent = p;
-  if (!p) {
-    h.root = c;
-  } else if (Node(p).left == z) {
-    Node(p).left = c;
-  } else {
-    Node(p).right = c;
-  }
-  for (HitIndex a = p; a; a = Node(a).parent) Recount(a);
-
-  const ListLinks link = h.links[z];
-  if (link.prev) {
-    h.links[link.prev].next = link.next;
-  } else {
-    h.head = link.next;
-  }
-  if (link.next) {
-    h.links[link.next].prev = link.prev;
-  } else {
-    h.tail = link.prev;
-  }
+bool Marked(HitIndex z) {
+  return (Record(z).hit.mark_flags & kWrittenMark) != 0;
 }
 
 // The number of a hit in the list, or 0. Only hit removal asks, so a look
@@ -536,38 +649,43 @@ void AddFileHit(std::string location, std::string name, const char* size, const 
   if (date) hit.date = date;
   hit.tag = tag;
   HitIndex z = NewHit(std::move(hit));
-  LinkBefore(z, FirstGreater(z));
+  InsertIntoList(z, FirstGreater(z));
+  AddToReport(z);
   // The row goes to the end: during a Hunt the list shows arrival order.
   if (g_right_tab == 0 && InsertHitRow(g_result_rows, &Record(z).hit)) ++g_result_rows;
 }
 
 void AppendLoadedHit(FileHit hit) {
-  LinkBefore(NewHit(std::move(hit)), 0);
+  HitIndex z = NewHit(std::move(hit));
+  InsertIntoList(z, 0);
+  AddToReport(z);
 }
 
 void FreeHitList() {
   HitList& h = g_hits;
-  h.report.clear();
-  h.report_built = false;
-  h.cursor = h.report.end();
-  h.head = h.tail = h.root = 0;
-  h.nameless = 0;
+  ResetReport();
+  h.root = nullptr;
+  h.nodes.clear();
+  h.spare_nodes.clear();
   h.count = 0;
+  h.nameless = 0;
   h.spare.clear();
   h.blocks.clear();
-  h.tree.resize(1);
-  h.links.resize(1);
+  h.info.resize(1);
 }
 
 void RemoveHit(const FileHit* hit) {
   HitIndex z = IndexOf(hit);
   if (!z) return;
-  Unlink(z);
-  --g_hits.count;
+  DropFromReport(z);
+  RemoveFromList(z);
+  HitList& h = g_hits;
+  --h.count;
+  if (!Info(z).name) --h.nameless;
   // Frees the texts now rather than when the block goes.
   Record(z) = HitRecord();
-  Node(z) = TreeNode();
-  g_hits.spare.push_back(z);
+  Info(z) = HitInfo();
+  h.spare.push_back(z);
 }
 
 std::size_t HitCount() {
@@ -577,7 +695,7 @@ std::size_t HitCount() {
 std::vector<FileHit*> HitsInListOrder() {
   std::vector<FileHit*> hits;
   hits.reserve(g_hits.count);
-  for (HitIndex n = g_hits.head; n; n = g_hits.links[n].next) hits.push_back(&Record(n).hit);
+  ForEachHit([&](HitIndex z) { hits.push_back(&Record(z).hit); });
   return hits;
 }
 
@@ -587,18 +705,31 @@ FileHit* NextUnwrittenHit() {
     // The plain walk: a nameless hit is always replaced, so the pick
     // depends on list positions in a way the report order does not keep.
     FileHit* kept = nullptr;
-    for (HitIndex n = h.head; n; n = h.links[n].next) {
-      FileHit* hit = &Record(n).hit;
-      if (hit->mark_flags & kWrittenMark) continue;
-      if (!kept || !kept->name || StrICmp(kept->name->c_str(), Node(n).name) >= 0) kept = hit;
-    }
+    ForEachHit([&](HitIndex z) {
+      FileHit* hit = &Record(z).hit;
+      if (hit->mark_flags & kWrittenMark) return;
+      if (!kept || !kept->name || StrICmp(kept->name->c_str(), Info(z).name) >= 0) kept = hit;
+    });
     return kept;
   }
-  if (!h.report_built) BuildReportOrder();
-  while (h.cursor != h.report.end() && (Record(*h.cursor).hit.mark_flags & kWrittenMark)) {
-    ++h.cursor;
+  ReportState& rs = h.report;
+  if (!rs.built) BuildReportOrder();
+  while (rs.cursor < rs.order.size() && (!rs.order[rs.cursor] || Marked(rs.order[rs.cursor]))) {
+    ++rs.cursor;
   }
-  return h.cursor == h.report.end() ? nullptr : &Record(*h.cursor).hit;
+  while (rs.pending_cursor != rs.pending.end() && Marked(*rs.pending_cursor)) ++rs.pending_cursor;
+#if defined(__GNUC__)
+  // The report writer asks for the hits in this order, one call each: fetch
+  // a record a few calls ahead so that it is at hand when its turn comes.
+  if (rs.cursor + kReadAhead < rs.order.size() && rs.order[rs.cursor + kReadAhead]) {
+    __builtin_prefetch(&Record(rs.order[rs.cursor + kReadAhead]).hit.mark_flags);
+  }
+#endif
+  HitIndex a = rs.cursor < rs.order.size() ? rs.order[rs.cursor] : 0;
+  HitIndex b = rs.pending_cursor != rs.pending.end() ? *rs.pending_cursor : 0;
+  if (a && b && ReportOrder()(b, a)) a = b;
+  if (!a) a = b;
+  return a ? &Record(a).hit : nullptr;
 }
 
 void ClearWrittenMarks() {
@@ -607,7 +738,12 @@ void ClearWrittenMarks() {
   for (const auto& block : g_hits.blocks) {
     for (std::size_t i = 0; i < kBlockHits; ++i) block[i].hit.mark_flags &= ~kWrittenMark;
   }
-  g_hits.cursor = g_hits.report.begin();
+  ReportState& rs = g_hits.report;
+  if (rs.pending.empty()) {
+    rs.cursor = 0;
+  } else {
+    ResetReport();  // the next pick sorts the late hits in with the rest
+  }
 }
 
 // ---- results list rows ------------------------------------------------------
@@ -632,10 +768,10 @@ int FillResultsList() {
     if (g_right_tab < 1 || g_right_tab > 4 || !g_fill_catalogue_rows) return 0;
     return g_fill_catalogue_rows(g_right_tab);
   }
-  if (!g_hits.head) return 0;
-  for (HitIndex n = g_hits.head; n; n = g_hits.links[n].next) {
-    const FileHit& hit = Record(n).hit;
+  if (!g_hits.count) return 0;
+  ForEachHit([](HitIndex z) {
+    const FileHit& hit = Record(z).hit;
     if (hit.name && hit.location && InsertHitRow(g_result_rows, &hit)) ++g_result_rows;
-  }
+  });
   return 1;
 }

@@ -488,4 +488,31 @@ TEST_F(StoreDifferential, LargeUnsortedProjectThenHunt) {
   EXPECT_EQ(written, ref_.size());
 }
 
+TEST_F(StoreDifferential, RemovingMostHitsKeepsOrderAndReport) {
+  g_right_tab = 1;
+  for (int i = 0; i < 600; ++i) Load(false);
+  for (int i = 0; i < 900; ++i) Add();
+  ASSERT_TRUE(Next(true));  // the report order now exists and must follow
+  while (ref_.size() > 20) {
+    std::size_t k = rng_() % ref_.size();
+    RemoveHit(HitsInListOrder()[k]);
+    ref_.erase(ref_.begin() + static_cast<std::ptrdiff_t>(k));
+    if (rng_() % 10 == 0) Add();
+    if (rng_() % 5 == 0) Next(rng_() % 2 == 0);
+    if (HasFailure()) return;
+  }
+  ExpectSameOrder();
+  while (!ref_.empty()) {
+    RemoveHit(HitsInListOrder()[0]);
+    ref_.erase(ref_.begin());
+  }
+  EXPECT_EQ(NextUnwrittenHit(), nullptr);
+  for (int i = 0; i < 100; ++i) Add();
+  ExpectSameOrder();
+  ClearWrittenMarks();
+  std::size_t written = 0;
+  while (Next(true)) ++written;
+  EXPECT_EQ(written, 100u);
+}
+
 }  // namespace
