@@ -148,8 +148,10 @@ std::optional<std::string> BuildRequest(EngineEntry& job, std::string* reason) {
     out = path.substr(1);
     if (proxy) {
       // Through a proxy the request line names the server: "POST http://h".
+      // A path such as "/POSTER" has no "POST " to replace: it stays as it is.
       const std::size_t post = url.find("/POST");
-      out.replace(out.find("POST "), 5, "POST " + url.substr(0, post));
+      const std::size_t at = out.find("POST ");
+      if (at != std::string::npos) out.replace(at, 5, "POST " + url.substr(0, post));
     }
     return out;
   }

@@ -40,7 +40,13 @@ int ReadLine(char* buffer, int limit, FileHandle f) {
     // A NUL byte at the start of a line is dropped.
     if (buffer[0] == '\0') {
       std::memmove(buffer, buffer + 1, static_cast<std::size_t>(stored) + got);
-      --got;
+      // The dropped byte belongs to what was stored before, if anything was:
+      // the whole chunk just read must still be searched for the line feed.
+      if (stored > 0) {
+        --stored;
+      } else {
+        --got;
+      }
       at = buffer + stored;
     }
     void* lf = std::memchr(at, '\n', got);

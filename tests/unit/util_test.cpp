@@ -49,6 +49,13 @@ TEST_F(ReadLineTest, LeadingNulIsDroppedAndNullArgumentsGiveZero) {
   EXPECT_STREQ(buf, "ab\n");
   EXPECT_EQ(ReadLine(nullptr, kLineLimit, f), 0);
   FileClose(f);
+  // Two leading NULs on a line longer than one chunk: the line feed at the
+  // start of the second chunk must still end the line.
+  WriteFile("d.txt", std::string("\0\0", 2) + std::string(254, 'a') + "\nnext\n");
+  f = FileOpenRead("d.txt");
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 255);
+  EXPECT_EQ(ReadLine(buf, kLineLimit, f), 5);
+  EXPECT_STREQ(buf, "next\n");
   EXPECT_EQ(ReadLine(buf, kLineLimit, nullptr), 0);
 }
 
