@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engines/engines.h"
 #include "platform/headless_ui.h"
@@ -11,6 +12,8 @@
 #include "util/file.h"
 
 namespace {
+
+const std::string kTitled = "<HTML><HEAD><TITLE>Alpha Search - Search Results</TITLE></HEAD><BODY>";
 
 class PageCaptureTest : public TempDirTest {
  protected:
@@ -25,93 +28,59 @@ class PageCaptureTest : public TempDirTest {
     platform::SetUi(nullptr);
     TempDirTest::TearDown();
   }
-  static std::string Page(int id) {
-    return ReadFile(std::string("reports") + kPathSep + std::to_string(id) + ".htm");
-  }
+  static std::string Page() { return ReadFile(std::string("reports") + kPathSep + "7.htm"); }
 
   platform::HeadlessUi ui_;
   EngineEntry engine_;
 };
 
-TEST_F(PageCaptureTest, MessagePageWrapsTheMessageUnderTheEngineName) {
-  ASSERT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 1);
-  EXPECT_EQ(Page(7),
-            "<HTML><HEAD><TITLE>Alpha Search - Search Results</TITLE></HEAD>"
-            "<BODY>Not Searched</BODY></HTML>\n");
-  // A whole HTTP answer as the message keeps only what follows its header.
-  ASSERT_EQ(SaveEngineMessagePage(&engine_, "HTTP/1.0 500 Oops\r\nServer: x\r\n\r\n<p>down</p>"),
-            1);
-  EXPECT_EQ(Page(7), "<p>down</p></BODY></HTML>\n");
+TEST_F(PageCaptureTest, PagesAreWrittenByteForByte) {
+  const std::string nul_answer("HTTP/1.0 200 OK\r\n\r\nab\0cd\0\r\n\r\nef", 31);
+  const struct {
+    bool message;  // through SaveEngineMessagePage
+    std::string text;
+    std::size_t len;  // bytes of text that count
+    std::string page;
+  } cases[] = {
+      {true, "Not Searched", 12, kTitled + "Not Searched</BODY></HTML>\n"},
+      // A whole HTTP answer as the message keeps only what follows its header.
+      {true, "HTTP/1.0 500 Oops\r\nServer: x\r\n\r\n<p>down</p>", 0, "<p>down</p></BODY></HTML>\n"},
+      {false, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>x</html>", 0,
+       "<html>x</html>"},
+      // Nothing behind the empty line: saved whole; no header end: unchanged.
+      {false, "HTTP/1.0 204 No Content\r\n\r\n", 0, "HTTP/1.0 204 No Content\r\n\r\n"},
+      {false, "<p>a</p>\r\n<p>b</p>\n", 0, "<p>a</p>\r\n<p>b</p>\n"},
+      {false, nul_answer, nul_answer.size(), std::string("ab\0cd\0\r\n\r\nef", 12)},
+      // Only the first len bytes count, even when more follow in memory; a
+      // header end that runs past them is no header end.
+      {false, "abcdef", 3, "abc"},
+      {false, "ab\r\n\r\ncd", 5, "ab\r\n\r"},
+  };
+  for (const auto& c : cases) {
+    const int saved = c.message ? SaveEngineMessagePage(&engine_, c.text)
+                      : c.len   ? SaveEnginePage(c.text.data(), c.len, &engine_)
+                                : SaveEnginePage(c.text, &engine_);
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(Page(), c.page) << c.text;
+  }
+  // A long message page is cut at 2048 characters.
+  ASSERT_EQ(SaveEngineMessagePage(&engine_, std::string(3000, 'm')), 1);
+  EXPECT_EQ(Page(), kTitled + std::string(2048 - kTitled.size(), 'm'));
   EXPECT_TRUE(ui_.log.empty());
 }
 
-TEST_F(PageCaptureTest, LongMessagePageIsCutAt2048Characters) {
-  ASSERT_EQ(SaveEngineMessagePage(&engine_, std::string(3000, 'm')), 1);
-  const std::string page = Page(7);
-  ASSERT_EQ(page.size(), 2048u);
-  const std::string head = "<HTML><HEAD><TITLE>Alpha Search - Search Results</TITLE></HEAD><BODY>";
-  EXPECT_EQ(page.substr(0, head.size()), head);
-  EXPECT_EQ(page.back(), 'm');
-}
-
-TEST_F(PageCaptureTest, AnswerKeepsOnlyItsBody) {
-  ASSERT_EQ(SaveEnginePage(std::string("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                                       "<html>x</html>"),
-                           &engine_),
-            1);
-  EXPECT_EQ(Page(7), "<html>x</html>");
-
-  // Nothing behind the empty line: the answer is saved whole.
-  const std::string bare = "HTTP/1.0 204 No Content\r\nServer: y\r\n\r\n";
-  ASSERT_EQ(SaveEnginePage(bare, &engine_), 1);
-  EXPECT_EQ(Page(7), bare);
-
-  // No header end at all: unchanged, line ends included.
-  ASSERT_EQ(SaveEnginePage(std::string("<p>a</p>\r\n<p>b</p>\n"), &engine_), 1);
-  EXPECT_EQ(Page(7), "<p>a</p>\r\n<p>b</p>\n");
-}
-
-TEST_F(PageCaptureTest, WritesExactlyTheGivenBytesNulIncluded) {
-  const char raw[] = "HTTP/1.0 200 OK\r\n\r\nab\0cd\0\r\n\r\nef";
-  const std::size_t len = sizeof raw - 1;
-  ASSERT_EQ(SaveEnginePage(raw, len, &engine_), 1);
-  EXPECT_EQ(Page(7), std::string("ab\0cd\0\r\n\r\nef", 12));
-
-  // Only the first len bytes count, even when more follow in memory.
-  ASSERT_EQ(SaveEnginePage("abcdef", 3, &engine_), 1);
-  EXPECT_EQ(Page(7), "abc");
-  // A header end that starts inside the length but runs past it is no header end.
-  ASSERT_EQ(SaveEnginePage("ab\r\n\r\ncd", 5, &engine_), 1);
-  EXPECT_EQ(Page(7), "ab\r\n\r");
-}
-
-TEST_F(PageCaptureTest, NullArgumentsWriteNothing) {
+TEST_F(PageCaptureTest, NothingIsWrittenWithoutTextEngineOrDirectory) {
   EXPECT_EQ(SaveEnginePage(nullptr, 0, &engine_), 0);
   EXPECT_EQ(SaveEnginePage("x", 1, nullptr), 0);
   EXPECT_EQ(SaveEngineMessagePage(nullptr, "Not Searched"), 0);
   EXPECT_EQ(SaveEngineMessagePage(&engine_, nullptr), 0);
   EXPECT_FALSE(std::filesystem::exists(std::string("reports") + kPathSep + "7.htm"));
   EXPECT_TRUE(ui_.log.empty());
-}
-
-TEST_F(PageCaptureTest, EnginesSharingAnIdShareOnePageAndTheLastWriteWins) {
-  EngineEntry other;
-  other.id = 7;
-  other.name = "Beta";
-  ASSERT_EQ(SaveEngineMessagePage(&engine_, "Connect Timeout"), 1);
-  ASSERT_EQ(SaveEngineMessagePage(&other, "Host Not Found"), 1);
-  EXPECT_EQ(Page(7),
-            "<HTML><HEAD><TITLE>Beta - Search Results</TITLE></HEAD>"
-            "<BODY>Host Not Found</BODY></HTML>\n");
-}
-
-TEST_F(PageCaptureTest, MissingReportsDirectoryShowsAnErrorForEveryWrite) {
+  // A missing reports directory shows an error for every write.
   std::filesystem::remove("reports");
   EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 0);
   EXPECT_EQ(SaveEnginePage(std::string("<html></html>"), &engine_), 0);
-  ASSERT_EQ(ui_.log.size(), 2u);
-  EXPECT_EQ(ui_.log[0], "box Error|Unable to write report file|0");
-  EXPECT_EQ(ui_.log[1], ui_.log[0]);
+  EXPECT_EQ(ui_.log, std::vector<std::string>(2, "box Error|Unable to write report file|0"));
   EXPECT_FALSE(std::filesystem::exists("reports"));
 }
 
