@@ -169,23 +169,22 @@ NameHead MakeNameHead(const char* s) {
   return head;
 }
 
-const char* NameOf(HitIndex z);
+const char* TailOf(HitIndex z);
+bool Named(HitIndex z);
 
-// Compares the names of hits a and b, given their heads; the names
-// themselves are read only when the heads tie.
+// Compares the names of hits a and b, given their heads; the rest of the
+// names is read only when the heads tie.
 int CompareNames(const NameHead& head_a, HitIndex a, const NameHead& head_b, HitIndex b) {
   for (int i = 0; i < kHeadWords; ++i) {
     if (head_a.word[i] != head_b.word[i]) return head_a.word[i] < head_b.word[i] ? -1 : 1;
   }
   // Equal heads without a terminator in them: both names run on past the
   // head, and only the rest can differ.
-  if (head_a.word[kHeadWords - 1] & 0xFF) {
-    return StrICmp(NameOf(a) + kHeadBytes, NameOf(b) + kHeadBytes);
-  }
+  if (head_a.word[kHeadWords - 1] & 0xFF) return StrICmp(TailOf(a), TailOf(b));
   // With a terminator, the names end together and are equal, unless the
-  // head is the empty one: an empty name or none.
+  // head is the empty one: an empty name, or none, which sorts first.
   if (head_a.word[0]) return 0;
-  return StrICmp(NameOf(a), NameOf(b));
+  return static_cast<int>(Named(a)) - static_cast<int>(Named(b));
 }
 
 int CompareNames(HitIndex a, HitIndex b);
@@ -233,13 +232,19 @@ struct PosNode {
 
 constexpr std::uint32_t kNotInOrder = 0xFFFFFFFFu;
 
-// What list searches read about a hit, in one array.
+// What list searches read about a hit, in one array. The store keeps its
+// own copy of the name as it was added (head and tail), so that ordering
+// never depends on what a caller does with the hit's texts.
 struct HitInfo {
   NameHead head;
-  const char* name = nullptr;  // null for a hit without a name
+  const char* tail = nullptr;  // the name from byte kHeadBytes on, if it is that long
+  bool named = false;
   PosNode* leaf = nullptr;
   std::uint32_t order_pos = kNotInOrder;  // place in the report snapshot
 };
+
+// Storage for name tails: filled in arrival order, freed with the list.
+constexpr std::size_t kTailChunk = 64 * 1024;
 
 struct HitRecord {
   FileHit hit;
@@ -252,11 +257,12 @@ struct HitRecord {
 // callers hold them), and one allocation serves many.
 constexpr std::size_t kBlockHits = 512;
 
+// How many hits ahead of the report cursor a record is fetched early.
+constexpr std::size_t kReadAhead = 8;
+
 // The report order: a sorted snapshot taken at the first pick after the
 // list or the marks were reset, and a set for the hits added since. Before
 // each cursor every hit was marked when last looked at.
-constexpr std::size_t kReadAhead = 8;
-
 struct ReportState {
   bool built = false;
   std::vector<HitIndex> order;  // 0 where a hit was removed
@@ -269,6 +275,9 @@ struct HitList {
   std::vector<HitInfo> info = std::vector<HitInfo>(1);  // by hit number; [0] unused
   std::vector<std::unique_ptr<HitRecord[]>> blocks;
   std::vector<HitIndex> spare;  // removed hits, ready for reuse
+  std::vector<std::unique_ptr<char[]>> tail_chunks;
+  std::size_t tail_used = kTailChunk;  // bytes used in the last chunk
+  std::vector<std::unique_ptr<char[]>> long_tails;
   std::vector<std::unique_ptr<PosNode>> nodes;
   std::vector<PosNode*> spare_nodes;
   PosNode* root = nullptr;
@@ -287,8 +296,32 @@ HitInfo& Info(HitIndex i) {
   return g_hits.info[i];
 }
 
-const char* NameOf(HitIndex z) {
-  return Info(z).name;
+const char* TailOf(HitIndex z) {
+  return Info(z).tail;
+}
+bool Named(HitIndex z) {
+  return Info(z).named;
+}
+
+// A lasting copy of text (a name's tail).
+const char* KeepTail(const char* text) {
+  HitList& h = g_hits;
+  std::size_t size = std::strlen(text) + 1;
+  char* copy;
+  if (size > kTailChunk / 4) {
+    // Only a hand-made project has names this long: a block of its own.
+    h.long_tails.push_back(std::make_unique<char[]>(size));
+    copy = h.long_tails.back().get();
+  } else {
+    if (h.tail_used + size > kTailChunk) {
+      h.tail_chunks.push_back(std::make_unique<char[]>(kTailChunk));
+      h.tail_used = 0;
+    }
+    copy = h.tail_chunks.back().get() + h.tail_used;
+    h.tail_used += size;
+  }
+  std::memcpy(copy, text, size);
+  return copy;
 }
 
 int CompareNames(HitIndex a, HitIndex b) {
@@ -529,10 +562,14 @@ HitIndex NewHit(FileHit hit) {
   r.live = true;
   HitInfo& info = Info(z);
   info = HitInfo();
-  info.name = r.hit.name ? r.hit.name->c_str() : nullptr;
-  info.head = MakeNameHead(info.name);
+  const char* name = r.hit.name ? r.hit.name->c_str() : nullptr;
+  info.named = name != nullptr;
+  info.head = MakeNameHead(name);
+  if (name && std::strlen(name) >= static_cast<std::size_t>(kHeadBytes)) {
+    info.tail = KeepTail(name + kHeadBytes);
+  }
   ++h.count;
-  if (!info.name) ++h.nameless;
+  if (!info.named) ++h.nameless;
   return z;
 }
 
@@ -672,6 +709,9 @@ void FreeHitList() {
   h.spare.clear();
   h.blocks.clear();
   h.info.resize(1);
+  h.tail_chunks.clear();
+  h.long_tails.clear();
+  h.tail_used = kTailChunk;
 }
 
 void RemoveHit(const FileHit* hit) {
@@ -681,7 +721,7 @@ void RemoveHit(const FileHit* hit) {
   RemoveFromList(z);
   HitList& h = g_hits;
   --h.count;
-  if (!Info(z).name) --h.nameless;
+  if (!Info(z).named) --h.nameless;
   // Frees the texts now rather than when the block goes.
   Record(z) = HitRecord();
   Info(z) = HitInfo();
@@ -704,13 +744,12 @@ FileHit* NextUnwrittenHit() {
   if (h.nameless) {
     // The plain walk: a nameless hit is always replaced, so the pick
     // depends on list positions in a way the report order does not keep.
-    FileHit* kept = nullptr;
+    HitIndex kept = 0;
     ForEachHit([&](HitIndex z) {
-      FileHit* hit = &Record(z).hit;
-      if (hit->mark_flags & kWrittenMark) return;
-      if (!kept || !kept->name || StrICmp(kept->name->c_str(), Info(z).name) >= 0) kept = hit;
+      if (Marked(z)) return;
+      if (!kept || !Named(kept) || CompareNames(kept, z) >= 0) kept = z;
     });
-    return kept;
+    return kept ? &Record(kept).hit : nullptr;
   }
   ReportState& rs = h.report;
   if (!rs.built) BuildReportOrder();

@@ -47,6 +47,9 @@ extern std::unique_ptr<SeenNode> g_seen_urls;
 extern std::int32_t g_total_hits;
 
 // ---- hit list ---------------------------------------------------------
+// A hit keeps the place its name had when it was added (a later change to
+// the name does not move it). A hit without a name counts as smaller than
+// any name.
 // Creates a hit in name order (ascending StrICmp, equal names in the order
 // added) and shows it as a new row at the end of the results list.
 // size: absent or containing "<" gives no size.

@@ -345,8 +345,8 @@ int RefNext(const std::vector<RefHit>& list) {
 class StoreDifferential : public StoreTest {
  protected:
   std::optional<std::string> RandomName(bool nameless_ok) {
-    // Case variants, names that differ only past their eighth byte, bytes
-    // between the cases ("_", "[") and above 127.
+    // Case variants, names that differ only far into them, bytes between
+    // the cases ("_", "[") and above 127.
     static const char* const kNames[] = {"a.zip",
                                          "A.ZIP",
                                          "a.Zip",
@@ -369,7 +369,12 @@ class StoreDifferential : public StoreTest {
                                          "INSTALL_B.zip",
                                          "install_.zip",
                                          "install_a.ZIP",
-                                         "install_"};
+                                         "install_",
+                                         "a_very_long_file_name_v1.zip",
+                                         "A_VERY_LONG_FILE_NAME_V1.ZIP",
+                                         "a_very_long_file_name_v2.zip",
+                                         "a_very_long_file_name_v1",
+                                         "a_very_long_file_name_v"};
     if (nameless_ok && rng_() % 12 == 0) return std::nullopt;
     return std::string(kNames[rng_() % (sizeof kNames / sizeof kNames[0])]);
   }
