@@ -189,7 +189,9 @@ int LoadProject() {
     } else if (std::strstr(s, "exact=")) {
       g_project.exact = TextToInt(value);
     } else if (std::strstr(s, "engine=")) {
-      SelectEnginesFromList(s);
+      // The list is what follows the line's first "=", so that a history
+      // line holding "engine=" selects what stands behind that "engine=".
+      SelectEnginesFromList(value);
     } else if (std::strncmp(s, "history", 7) == 0 && eq) {
       ReadHistoryLine(s, value);
     }

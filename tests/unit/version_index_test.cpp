@@ -123,7 +123,9 @@ TEST_F(VersionIndexTest, ResultShownInTheDialog) {
        "Torvane version 3.01|Build: 004|2.9| 1154 1158"},
       {"#VER1=301\n#BUILD=3;http://dl/t.exe;\n#SOFT=2.9;http://dl/s.dat;\n", "1.9",
        "Torvane version 3.01|Build: 003|2.9| 1316 1158"},
-      {"#VER1=302\n#BUILD=1;;\n", nullptr, "Torvane version 3.02|Build: 001|| 1158"},  // no address
+      // An address is given as soon as a ";" follows, even when it is empty.
+      {"#VER1=302\n#BUILD=1;;\n", nullptr, "Torvane version 3.02|Build: 001|| 1154 1158"},
+      {"#VER1=302\n#BUILD=1\n", nullptr, "Torvane version 3.02|Build: 001|| 1158"},
       {"#VER1=302\n#BUILD=12;http://dl/t.exe;\n", nullptr,
        "Torvane version 3.02|Build: 012|| 1154 1158"},
       // A missing catalogue version counts as "0".
