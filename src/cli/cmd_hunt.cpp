@@ -272,6 +272,9 @@ int CmdHunt(int argc, char** argv) {
 
   StartUp();
   if (g_engines.empty()) return UsageError("no engines (engines.dat missing or empty)");
+  // The current project is torva.ini's, else default.tvs; the command never
+  // writes torva.ini, so naming the default here changes nothing stored.
+  if (!g_settings.filename || g_settings.filename->empty()) g_settings.filename = kDefaultProject;
   LoadStartupProject();
   if (o.engines) {
     const std::string bad = SelectListedEngines(*o.engines);

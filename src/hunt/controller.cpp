@@ -206,7 +206,9 @@ void TimeoutTick() {
       }
       SetSlotStatus(i, "%s", LoadText(1483));
       if (s.received != 0) {
-        if (FinishResponse(i, 1) == kFinishRedirect) FollowRedirect(i);
+        // A cut-off redirect is not followed: the slot stays receiving with
+        // nothing received, and the next tick ends the job as timed out.
+        FinishResponse(i, 1);
       } else {
         ResetSlot(i);
         if (s.job) {
