@@ -187,6 +187,13 @@ class WholeHunt(HuntCase):
         run = self.hunt("--engines", "1", "--exact", "0", "nothing-has-this-name")
         self.assertEqual(run.out.strip(), "FTP file Search Complete. No matching files found.")
 
+    def test_engines_of_the_default_project(self):
+        # No filename= in torva.ini: the current project is default.tvs.
+        with open(os.path.join(self.dir, "default.tvs"), "w", newline="\n") as f:
+            f.write("engine=3,7,\nBODY=\n")
+        run = self.hunt("readme")
+        self.assertEqual(sorted({j["id"] for j in run.jobs if j["id"] != 0}), [3, 7])
+
     def test_post_engine(self):
         run = self.hunt("--engines", "18", "readme")
         self.assertEqual(run.rc, 0, run.err)
