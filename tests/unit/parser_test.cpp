@@ -57,6 +57,19 @@ class ParserTest : public ::testing::Test {
     return out;
   }
 
+  // Parses page in a fresh store; compares the accepted count and every hit,
+  // as "name|size|date|location".
+  void Expect(int type, const char* term, int exact, const std::string& page, int accepted,
+              const std::vector<std::string>& hits) {
+    SCOPED_TRACE("type " + std::to_string(type) + ": " + page);
+    Reset();
+    EXPECT_EQ(Parse(type, term, page, exact), accepted);
+    std::vector<std::string> got;
+    for (const Hit& h : Hits())
+      got.push_back(h.name + "|" + h.size + "|" + h.date + "|" + h.location);
+    EXPECT_EQ(got, hits);
+  }
+
   platform::HeadlessUi ui_;
   platform::Ui* previous_ui_ = nullptr;
   int saved_exact_ = 1;
@@ -135,140 +148,82 @@ TEST_F(ParserTest, EveryLayoutGivesNameSizeDateAndLocation) {
   }
 }
 
-TEST_F(ParserTest, ExactMatchRules) {
-  const std::string page = "<a href=\"ftp://h/Readme.TXT\">Readme.TXT</a><br>";
-  EXPECT_EQ(Parse(2, "readme", page, 0), 1);
-  Reset();
-  EXPECT_EQ(Parse(2, "readme", page, 1), 0);
-  EXPECT_EQ(Parse(2, "README.txt", page, 1), 1);
-  Reset();
-  // The part of the text behind its last "/" is the name.
-  EXPECT_EQ(Parse(2, "readme.txt", "<a href=\"ftp://h/r\">/readme.txt</a><br>", 1), 1);
-  Reset();
-  // Type 5 takes any name holding the term even with Exact Match.
-  EXPECT_EQ(Parse(5, "readme", page + "<href>", 1), 2);
-  EXPECT_EQ(Hits().size(), 1u);
-}
-
-TEST_F(ParserTest, WhichLinksQualify) {
-  const std::string http = "<a href=\"http://h/readme.txt\">readme.txt</a><br>";
+TEST_F(ParserTest, ExactMatchAndWhichLinksQualify) {
+  const std::string readme = "<a href=\"ftp://h/Readme.TXT\">Readme.TXT</a><br>";
+  // The whole name without case, or the part behind its last "/".
+  Expect(2, "readme", 0, readme, 1, {"Readme.TXT|||ftp://h/Readme.TXT"});
+  Expect(2, "readme", 1, readme, 0, {});
+  Expect(2, "README.txt", 1, readme, 1, {"Readme.TXT|||ftp://h/Readme.TXT"});
+  Expect(2, "readme.txt", 1, "<a href=\"ftp://h/r\">/readme.txt</a><br>", 1,
+         {"readme.txt|||ftp://h/r"});
+  // Type 5 takes any name holding the term, even with Exact Match.
+  Expect(5, "readme", 1, readme + "<href>", 2, {"Readme.TXT|||ftp://h/Readme.TXT"});
+  // A "#" in the href, a link without "/A", a text without the term.
+  Expect(
+      2, "readme", 0,
+      "<a href=\"ftp://h/readme.txt#x\">readme.txt</a><a href=\"ftp://h/other.txt\">other.txt</a>"
+      "<a href=\"ftp://h/readme.zip\">readme.zip",
+      0, {});
+  // Only types 11 to 13 take http links.
   for (int type = 0; type <= 16; ++type) {
     Reset();
-    const bool wanted = type >= 11 && type <= 13;
-    EXPECT_EQ(Hits().size(), 0u);
-    Parse(type, "readme.txt", http + "<href>", 1);
-    EXPECT_EQ(Hits().size(), wanted ? 1u : 0u) << "type " << type;
+    Parse(type, "readme.txt", "<a href=\"http://h/readme.txt\">readme.txt</a><br><href>", 1);
+    EXPECT_EQ(Hits().size(), type >= 11 && type <= 13 ? 1u : 0u) << "type " << type;
   }
-  Reset();
-  // A "#" in the href, a link without "/A", a link text without the term.
-  EXPECT_EQ(Parse(2, "readme",
-                  "<a href=\"ftp://h/readme.txt#x\">readme.txt</a>"
-                  "<a href=\"ftp://h/other.txt\">other.txt</a>"
-                  "<a href=\"ftp://h/readme.zip\">readme.zip",
-                  0),
-            0);
-  EXPECT_TRUE(Hits().empty());
-}
-
-TEST_F(ParserTest, SameLocationOnLaterPageCountsButKeepsFirst) {
-  const std::string first =
-      "<td><a href=\"ftp://h/f.zip\">f.zip</a></td><td>1234</td><td>1999</td>";
-  const std::string second = "<td><a href=\"ftp://h/f.zip\">F.ZIP</a></td><td>99</td><td>2001</td>";
-  EXPECT_EQ(Parse(2, "f.zip", first, 1), 1);
-  EXPECT_EQ(Parse(2, "f.zip", second, 1, 3), 1);
-  const std::vector<Hit> hits = Hits();
-  ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0].name, "f.zip");
-  EXPECT_EQ(hits[0].size, "1234");
-  EXPECT_EQ(g_total_hits, 1);
-  EXPECT_EQ(ui_.slot_status[3], " 0 files found");
 }
 
 TEST_F(ParserTest, NamesAndSizesAreTidied) {
+  // Names are decoded, blank runs halved and cut at 80; a size that begins
+  // with a letter is none, one holding "<" is cut there.
   const std::string long_name = std::string(95, 'x') + "term.txt";
-  const std::string page =
-      "<td><a href=\"ftp://h/1\">" + long_name + "</a></td><td>12 KB</td><td>d</td>" +
-      "<td><a href=\"ftp://h/2\">a&amp;b term&eacute;</a></td><td>about 1k</td><td>d</td>" +
-      "<td><a href=\"ftp://h/3\">x    term\t\t\tz</a></td><td>1<b</td><td>d</td>";
-  EXPECT_EQ(Parse(2, "term", page, 0), 3);
-  const std::vector<Hit> hits = Hits();
-  ASSERT_EQ(hits.size(), 3u);
-  EXPECT_EQ(hits[0].name, "a&b term\xE9");
-  EXPECT_EQ(hits[0].size, "");            // begins with a letter
-  EXPECT_EQ(hits[1].name, "x  term  z");  // runs of blanks are halved
-  EXPECT_EQ(hits[1].size, "1");           // cut at "<"
-  EXPECT_EQ(hits[2].name, long_name.substr(0, 80));
-  EXPECT_EQ(hits[2].size, "12 KB");
+  Expect(2, "term", 0,
+         "<td><a href=\"ftp://h/1\">" + long_name + "</a></td><td>12 KB</td><td>d</td>" +
+             "<td><a href=\"ftp://h/2\">a&amp;b term&eacute;</a></td><td>about 1k</td><td>d</td>" +
+             "<td><a href=\"ftp://h/3\">x    term\t\t\tz</a></td><td>1<b</td><td>d</td>",
+         3,
+         {"a&b term\xE9||d|ftp://h/2", "x  term  z|1|d|ftp://h/3",
+          long_name.substr(0, 80) + "|12 KB|d|ftp://h/1"});
 }
 
-TEST_F(ParserTest, AmpersandInTextJumpsToTheNextSemicolon) {
-  const std::string page =
-      "Tom & Jerry <a href=\"ftp://h/a.zip\">a.zip</a> x; "
-      "<a href=\"ftp://h/b.zip\">b.zip</a><br>";
-  EXPECT_EQ(Parse(2, "zip", page, 0), 1);
-  ASSERT_EQ(Hits().size(), 1u);
-  EXPECT_EQ(Hits()[0].name, "b.zip");
-  Reset();
-  // Without a ";" the scan just goes on.
-  EXPECT_EQ(Parse(2, "zip", "AT&T <a href=\"ftp://h/a.zip\">a.zip</a>", 0), 1);
+TEST_F(ParserTest, WhereTheScanGoesOn) {
+  // An "&" in the text jumps to the next ";"; without one the scan goes on.
+  Expect(
+      2, "zip", 0,
+      "Tom & Jerry <a href=\"ftp://h/a.zip\">a.zip</a> x; <a href=\"ftp://h/b.zip\">b.zip</a><br>",
+      1, {"b.zip|||ftp://h/b.zip"});
+  Expect(2, "zip", 0, "AT&T <a href=\"ftp://h/a.zip\">a.zip</a>", 1, {"a.zip|||ftp://h/a.zip"});
+  // Type 4 looks behind a name with digits.
+  Expect(4, "zip", 0, "<a href=\"ftp://h/f2.zip\">f2.zip</a> 1234 (1999-01-02)", 1,
+         {"f2.zip|1234|1999-01-02|ftp://h/f2.zip"});
+  // A rule that runs out ends the scan. Type 5 without "<href" stops before
+  // size and date; type 14 needs five ">" behind the anchor, and the second
+  // link, inside them, is never looked at; a tag without its ">".
+  const std::string two =
+      "<a href=\"ftp://h/a.zip\">a.zip</a> x <a href=\"ftp://h/b.zip\">b.zip</a>";
+  Expect(5, "zip", 0, two, 1, {"a.zip|||ftp://h/a.zip"});
+  Expect(14, "zip", 0, two, 1, {"a.zip|||ftp://h/a.zip"});
+  Expect(2, "zip", 0, "<a name=\"top <a href=\"ftp://h/a.zip\">a.zip</a>", 0, {});
 }
 
 TEST_F(ParserTest, TypeFiveCutsThePage) {
   const std::string page =
       "<a href=\"ftp://h/a.zip\">a.zip</a> Size: <b>1234</b> Date: 12-Jan-1999<HREF x>"
       "<a href=\"ftp://h/b.zip\">b.zip</a>";
-  EXPECT_EQ(Parse(5, "zip", page, 0), 2);  // the first link is met twice
-  const std::vector<Hit> hits = Hits();
-  ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0].size, "1234");
-  EXPECT_EQ(hits[0].date, "12-Jan-1999");
+  // The first link is met twice.
+  Expect(5, "zip", 0, page, 2, {"a.zip|1234|12-Jan-1999|ftp://h/a.zip"});
   EXPECT_EQ(std::strlen(last_page_.data()), page.find("<HREF"));
-  Reset();
-  // No "<href": the rule stops before reading size and date, and the scan ends.
-  EXPECT_EQ(Parse(5, "zip",
-                  "<a href=\"ftp://h/a.zip\">a.zip</a> Size: 12"
-                  "<a href=\"ftp://h/b.zip\">b.zip</a>",
-                  0),
-            1);
-  ASSERT_EQ(Hits().size(), 1u);
-  EXPECT_EQ(Hits()[0].size, "");
-}
-
-TEST_F(ParserTest, TypeFourLooksBehindANameWithDigits) {
-  EXPECT_EQ(Parse(4, "zip", "<a href=\"ftp://h/f2.zip\">f2.zip</a> 1234 (1999-01-02)", 0), 1);
-  ASSERT_EQ(Hits().size(), 1u);
-  EXPECT_EQ(Hits()[0].size, "1234");
-  EXPECT_EQ(Hits()[0].date, "1999-01-02");
-}
-
-TEST_F(ParserTest, RuleThatRunsOutEndsTheScan) {
-  // Type 14 needs five ">" behind the anchor; there are four, and the second
-  // link, which they include, is never looked at.
-  const std::string page =
-      "<a href=\"ftp://h/a.zip\">a.zip</a> text <a href=\"ftp://h/b.zip\">b.zip</a>";
-  EXPECT_EQ(Parse(14, "zip", page, 0), 1);
-  EXPECT_EQ(Hits().size(), 1u);
-  Reset();
-  // A tag whose ">" is missing (outside quotes) ends the scan there.
-  EXPECT_EQ(Parse(2, "zip", "<a name=\"top <a href=\"ftp://h/a.zip\">a.zip</a>", 0), 0);
-  EXPECT_TRUE(Hits().empty());
 }
 
 TEST_F(ParserTest, MetAgainAfterTidyingStillTerminates) {
-  // The href holds a tab: the stored location has a blank, so looking up the
-  // href as found would miss when the scan meets the link again.
-  EXPECT_EQ(Parse(1, "readme", "<a href=\"ftp://h/read\tme.txt\">readme.txt</a>", 0), 2);
-  ASSERT_EQ(Hits().size(), 1u);
-  EXPECT_EQ(Hits()[0].location, "ftp://h/read me.txt");
-  Reset();
-  EXPECT_EQ(Parse(6, "readme", "<br>12 d <a href=\"ftp://h/read  me\r\n.txt\">readme</a>", 0), 2);
-  ASSERT_EQ(Hits().size(), 1u);
-  EXPECT_EQ(Hits()[0].location, "ftp://h/read me .txt");
-  Reset();
+  // The href holds a tab or a line break: the stored location differs from
+  // it, so its look-up misses when the scan meets the link again.
+  Expect(1, "readme", 0, "<a href=\"ftp://h/read\tme.txt\">readme.txt</a>", 2,
+         {"readme.txt|||ftp://h/read me.txt"});
+  Expect(6, "readme", 0, "<br>12 d <a href=\"ftp://h/read  me\r\n.txt\">readme</a>", 2,
+         {"readme|12|d|ftp://h/read me .txt"});
   // Unlisted types leave the scan on the anchor as well.
-  EXPECT_EQ(
-      Parse(99, "readme", "<a href=\"ftp://h/a\tb\">readme</a><a href=ftp://h/c>readme</a>", 0), 4);
-  EXPECT_EQ(Hits().size(), 2u);
+  Expect(99, "readme", 0, "<a href=\"ftp://h/a\tb\">readme</a><a href=ftp://h/c>readme</a>", 4,
+         {"readme|||ftp://h/a b", "readme|||ftp://h/c"});
 }
 
 TEST_F(ParserTest, StatusTextsAndFilesFound) {
