@@ -50,6 +50,7 @@ std::string Row(const std::string& href, const std::string& name, const std::str
          "</td>" + kCell + date + "</td>" + kCell + cut + "</td></tr>\n";
 }
 
+const std::string kIntroEnd = "<br><br><hr><br><br></BODY>\n</HTML>\n";
 const std::string kGreyBody =
     "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
     "ALINK=\"#FFFF00\">\n";
@@ -138,51 +139,30 @@ TEST(HtmlEscapeTest, EscapesTheFourMarkupCharactersOnly) {
   EXPECT_EQ(HtmlEscape(static_cast<const char*>(nullptr)), "");
 }
 
-TEST_F(ReportSetTest, SummaryListsEveryHitInNameOrderWithOutsideTextsEscaped) {
+// The command-line report test checks a whole sample report byte for byte
+// (name order, escaped names and locations, the cut at 50, inserts across
+// the three pages); these are the corners it doesn't reach.
+TEST_F(ReportSetTest, SummaryCutsTheOriginalLocationThenEscapes) {
   g_settings.exact = 0;
-  const std::string loc80 = "ftp://example.org/pub/" + std::string(54, 'd') + ".zip";
-  ASSERT_EQ(loc80.size(), 80u);
   // The 50th character of this location is "<": the cut must not split its entity.
-  const std::string amp_loc = "ftp://h/" + std::string(41, 'x') + "<tail&x=\"1\"";
-  const std::string script_loc = "ftp://h/<script>alert(\"x\")</script>.zip";
-  AddFileHit("ftp://h/pub/b.zip", "b.zip", "10 KB", "1999-01-02", 0);
-  AddFileHit("ftp://h/A.zip", "A.zip", "", "", 0);
+  const std::string x41(41, 'x');
+  AddFileHit("ftp://h/" + x41 + "<tail&x=\"1\"", "R&D <notes>.txt", "1 KB", "Jan 1", 0);
   AddFileHit("ftp://h/a.ZIP", "a.ZIP", "<b>5</b>", nullptr, 0);  // size held "<": none
-  AddFileHit(script_loc, "script.zip", "1", "2", 0);
-  AddFileHit(amp_loc, "R&D <notes>.txt", "1 KB", "Jan 1", 0);
-  AddFileHit(loc80, "long.zip", "3 MB", "", 0);
-  g_total_hits = 6;
+  g_total_hits = 2;
   // A mark left from an earlier run must not hide a hit.
   HitsInListOrder().front()->mark_flags |= kWrittenMark;
-
   EXPECT_EQ(WriteReportSet(), 1);
   const std::string expected =
-      SummaryTop("", "Substring ", 6) + Row("ftp://h/a.ZIP", "a.ZIP", "", "", "ftp://h/a.ZIP") +
-      Row("ftp://h/A.zip", "A.zip", "", "", "ftp://h/A.zip") +
-      Row("ftp://h/pub/b.zip", "b.zip", "10 KB", "1999-01-02", "ftp://h/pub/b.zip") +
-      Row(loc80, "long.zip", "3 MB", "", loc80.substr(0, 50)) +
-      Row("ftp://h/" + std::string(41, 'x') + "&lt;tail&amp;x=&quot;1&quot;",
-          "R&amp;D &lt;notes&gt;.txt", "1 KB", "Jan 1",
-          "ftp://h/" + std::string(41, 'x') + "&lt;") +
-      Row("ftp://h/&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;.zip", "script.zip", "1", "2",
-          "ftp://h/&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;.zip") +
+      SummaryTop("", "Substring ", 2) + Row("ftp://h/a.ZIP", "a.ZIP", "", "", "ftp://h/a.ZIP") +
+      Row("ftp://h/" + x41 + "&lt;tail&amp;x=&quot;1&quot;", "R&amp;D &lt;notes&gt;.txt", "1 KB",
+          "Jan 1", "ftp://h/" + x41 + "&lt;") +
       "</table>\n";
   EXPECT_EQ(Report("results.htm"), expected);
   for (const FileHit* hit : HitsInListOrder()) EXPECT_EQ(hit->mark_flags, kWrittenMark);
   EXPECT_TRUE(Boxes().empty());
-
   // Running it again gives the same page: the marks are cleared first.
   EXPECT_EQ(WriteReportSet(), 1);
   EXPECT_EQ(Report("results.htm"), expected);
-}
-
-TEST_F(ReportSetTest, EmptyHitListWithExactMatchGivesHeaderRowOnly) {
-  g_settings.exact = 1;
-  EXPECT_EQ(WriteReportSet(), 1);
-  EXPECT_EQ(Report("results.htm"), SummaryTop("", "", 0) + "</table>\n");
-  // No engines: the intro has no engine lines.
-  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + "<br><br><hr><br><br></BODY>\n</HTML>\n");
-  EXPECT_EQ(Report("menu.htm"), Menu("", ""));
 }
 
 TEST_F(ReportSetTest, IntroShowsTheFirstEngineEscapedAndTheHitCount) {
@@ -195,8 +175,7 @@ TEST_F(ReportSetTest, IntroShowsTheFirstEngineEscapedAndTheHitCount) {
   EXPECT_EQ(Report("intro.htm"),
             Head("") + kGreyBody + "<font size=+2><b>Files &amp; More &lt;FTP&gt;<br></b><font>" +
                 "(<a href=\"" + req + "\" target=_parent><font color=\"#0000FF\">" + req +
-                "</font></a>)<br><br><font size=+1><b>Hits: 42</b></font>" +
-                "<br><br><hr><br><br></BODY>\n</HTML>\n");
+                "</font></a>)<br><br><font size=+1><b>Hits: 42</b></font>" + kIntroEnd);
 }
 
 TEST_F(ReportSetTest, MenuLinksSelectedEnginesYellowWithHitsOliveWithout) {
@@ -211,35 +190,24 @@ TEST_F(ReportSetTest, MenuLinksSelectedEnginesYellowWithHitsOliveWithout) {
       Menu(MenuLine(5, "FFFF", "Alpha") + MenuLine(2, "BBBB", "B&quot;eta&quot; &amp; Co"), ""));
 }
 
-TEST_F(ReportSetTest, InsertsCarryTheRunningNumberOncePerPage) {
-  LoadInserts("%%*00\n<p>ad $COUNT</p>\n|\n%%*01\n<i>top $COUNT of $COUNT</i>\n|\n");
-  AddEngine(1, "One", 1, 1);
-  g_settings.next = 98;
-  EXPECT_EQ(WriteReportSet(), 1);
-  // Intro first, then menu, then summary: 98, 99 and back to 1.
-  EXPECT_EQ(Report("intro.htm"),
-            Head("") + kGreyBody +
-                "<font size=+2><b>One<br></b><font>(<a href=\"GET http://e1.example/?q=$QUERY\" "
-                "target=_parent><font color=\"#0000FF\">GET http://e1.example/?q=$QUERY</font></a>)"
-                "<br><br><font size=+1><b>Hits: 0</b></font><br><br><hr><br><br>"
-                "<p>ad 98</p>\n\n</BODY>\n</HTML>\n");
-  EXPECT_EQ(Report("menu.htm"), Menu(MenuLine(1, "FFFF", "One"), "<p>ad 99</p>\n\n"));
-  EXPECT_EQ(Report("results.htm"), SummaryTop("<i>top 1 of 1</i>\n\n", "", 0) + "</table>\n");
-  EXPECT_EQ(g_settings.next, 2);
-}
-
-TEST_F(ReportSetTest, OnlyNonEmptyInsertsAdvanceTheRunningNumber) {
+TEST_F(ReportSetTest, EmptyPagesAndInsertsOnlyWhereTheyAre) {
+  // Exact Match, no hits, no engines, no inserts: header row only, no
+  // engine lines, and the running number stays.
+  g_settings.exact = 1;
   g_settings.next = 5;
-  EXPECT_EQ(WriteReportSet(), 1);  // nothing loaded
-  EXPECT_EQ(g_settings.next, 5);
+  EXPECT_EQ(WriteReportSet(), 1);
+  EXPECT_EQ(Report("results.htm"), SummaryTop("", "", 0) + "</table>\n");
+  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + kIntroEnd);
   EXPECT_EQ(Report("menu.htm"), Menu("", ""));
-
+  EXPECT_EQ(g_settings.next, 5);
+  // Only the summary has an insert: only it advances the number.
   LoadInserts("%%*01\n<b>only the summary $COUNT</b>\n|\n");
   EXPECT_EQ(WriteReportSet(), 1);
   EXPECT_EQ(g_settings.next, 6);
   EXPECT_EQ(Report("results.htm"),
             SummaryTop("<b>only the summary 5</b>\n\n", "", 0) + "</table>\n");
-  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + "<br><br><hr><br><br></BODY>\n</HTML>\n");
+  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + kIntroEnd);
+  EXPECT_EQ(Report("menu.htm"), Menu("", ""));
 }
 
 TEST_F(ReportSetTest, MissingReportsDirectoryStopsAtTheSummaryWithOneErrorBox) {
@@ -270,7 +238,7 @@ TEST_F(ReportSetTest, AFailedIntroOrMenuPageDoesNotStopTheOthers) {
   ui_.log.clear();
   EXPECT_EQ(WriteReportSet(), 0);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"box Error|Unable to open file 'menu.htm'|0"});
-  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + "<br><br><hr><br><br></BODY>\n</HTML>\n");
+  EXPECT_EQ(Report("intro.htm"), Head("") + kGreyBody + kIntroEnd);
   EXPECT_NE(Report("results.htm").find("x.zip</a>"), std::string::npos);
 }
 
