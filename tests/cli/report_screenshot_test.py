@@ -12,33 +12,27 @@ import subprocess
 import sys
 import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SCRIPT = os.path.join(HERE, "..", "..", "scripts", "report-screenshot")
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                      "report-screenshot")
 SKIPPED = 77
 
 
-def png_problem(path):
-    """None when path is a 1200x800 PNG with varied content, else why not."""
-    if not os.path.exists(path):
-        return "no file"
-    data = open(path, "rb").read()
+def png_problem(data):
+    """None when data is a 1200x800 PNG with varied content, else why not."""
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         return "not a PNG"
-    width, height = struct.unpack(">II", data[16:24])
-    if (width, height) != (1200, 800):
-        return "size %dx%d" % (width, height)
-    idat = b""
-    at = 8
+    if struct.unpack(">II", data[16:24]) != (1200, 800):
+        return "size %dx%d" % struct.unpack(">II", data[16:24])
+    idat, at = b"", 8
     while at + 8 <= len(data):
         length, kind = struct.unpack(">I4s", data[at:at + 8])
-        if kind == b"IDAT":
-            idat += data[at + 8:at + 8 + length]
+        idat += data[at + 8:at + 8 + length] if kind == b"IDAT" else b""
         at += 12 + length
-    pixels = zlib.decompress(idat)
     # A blank page compresses to almost nothing and has a handful of byte
     # values; text, tables and images give many.
-    if len(data) < 10000 or len(set(pixels)) < 64:
-        return "looks blank (%d bytes, %d distinct values)" % (len(data), len(set(pixels)))
+    values = len(set(zlib.decompress(idat)))
+    if len(data) < 10000 or values < 64:
+        return "looks blank (%d bytes, %d distinct values)" % (len(data), values)
     return None
 
 
@@ -52,11 +46,9 @@ def main(cli, outdir):
         if p.returncode == SKIPPED:
             print(p.stderr.decode(errors="replace").strip())
             return SKIPPED
-        if p.returncode != 0:
-            failures.append("%s: exit %d: %s" % (page, p.returncode,
-                                                 p.stderr.decode(errors="replace").strip()))
-            continue
-        problem = png_problem(out)
+        problem = ("exit %d: %s" % (p.returncode, p.stderr.decode(errors="replace").strip())
+                   if p.returncode else "no file" if not os.path.exists(out)
+                   else png_problem(open(out, "rb").read()))
         if problem:
             failures.append("%s: %s" % (out, problem))
         else:
