@@ -13,31 +13,18 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLE = os.path.join(HERE, "report")
-INPUTS = ("engines.dat", "torva.ini", "search.idx", "sample.tvs")
-PAGES = ("results.htm", "intro.htm", "menu.htm")
-
 failures = []
 
 
-def check(what, ok, detail=""):
+def check(what, ok, detail=b""):
     if not ok:
-        failures.append(what + (": " + detail if detail else ""))
+        failures.append("%s: %s" % (what, detail.decode(errors="replace")
+                                    if isinstance(detail, bytes) else detail))
 
 
-def read(path):
-    with open(path, "rb") as f:
+def read(*path):
+    with open(os.path.join(*path), "rb") as f:
         return f.read()
-
-
-def scratch(prefix):
-    d = tempfile.mkdtemp(prefix="torvane-cli-report-" + prefix + "-")
-    for name in INPUTS:
-        shutil.copy(os.path.join(SAMPLE, name), d)
-    return d
-
-
-def run(cli, d, *args):
-    return subprocess.run([cli, "report", *args], cwd=d, capture_output=True, timeout=60)
 
 
 def first_difference(a, b):
@@ -47,10 +34,20 @@ def first_difference(a, b):
     return "lengths %d vs %d" % (len(a), len(b))
 
 
+def run_in_scratch(cli, what, prepare=None, project="sample.tvs"):
+    """Runs the command in a fresh copy of the sample (after prepare(dir));
+    the caller removes the directory."""
+    d = tempfile.mkdtemp(prefix="torvane-cli-report-%s-" % what)
+    for name in ("engines.dat", "torva.ini", "search.idx", "sample.tvs"):
+        shutil.copy(os.path.join(SAMPLE, name), d)
+    if prepare:
+        prepare(d)
+    return subprocess.run([cli, "report", project], cwd=d, capture_output=True, timeout=60), d
+
+
 def check_pages(what, d):
-    for page in PAGES:
-        got = read(os.path.join(d, "reports", page))
-        want = read(os.path.join(SAMPLE, "expected", page))
+    for page in ("results.htm", "intro.htm", "menu.htm"):
+        got, want = read(d, "reports", page), read(SAMPLE, "expected", page)
         check("%s: %s" % (what, page), got == want, first_difference(got, want))
 
 
@@ -59,61 +56,45 @@ def main(cli):
 
     # A fresh directory: reports/ is created, the pages match, the path of
     # the frameset is printed, and torva.ini keeps its running number.
-    d = scratch("fresh")
+    p, d = run_in_scratch(cli, "fresh")
     try:
-        p = run(cli, d, "sample.tvs")
-        check("fresh: exit 0", p.returncode == 0, p.stderr.decode(errors="replace"))
+        check("fresh: exit 0", p.returncode == 0, p.stderr)
         want_path = os.path.join(os.path.realpath(d), "reports", "report.htm")
         got_path = os.path.realpath(p.stdout.decode().strip())
-        check("fresh: prints the frameset path", got_path == want_path,
-              "%r vs %r" % (got_path, want_path))
+        check("fresh: prints the frameset path", got_path == want_path, (got_path, want_path))
         check_pages("fresh", d)
-        check("fresh: torva.ini untouched",
-              read(os.path.join(d, "torva.ini")) == read(os.path.join(SAMPLE, "torva.ini")))
+        check("fresh: torva.ini untouched", read(d, "torva.ini") == read(SAMPLE, "torva.ini"))
         check("fresh: note about the missing frameset", b"report.htm" in p.stderr)
-
         # Again, with the frameset in place: the same pages (the insert
         # number starts from torva.ini again) and nothing on stderr.
         shutil.copy(os.path.join(HERE, "..", "..", "data", "reports", "report.htm"),
                     os.path.join(d, "reports"))
-        p = run(cli, d, "sample.tvs")
-        check("again: exit 0", p.returncode == 0, p.stderr.decode(errors="replace"))
-        check("again: quiet", p.stderr == b"", p.stderr.decode(errors="replace"))
+        p = subprocess.run([cli, "report", "sample.tvs"], cwd=d, capture_output=True, timeout=60)
+        check("again: exit 0 and quiet", p.returncode == 0 and p.stderr == b"", p.stderr)
         check_pages("again", d)
     finally:
         shutil.rmtree(d, ignore_errors=True)
 
-    # A project that isn't there, or is a directory: exit 2, nothing written.
-    d = scratch("missing")
-    try:
-        for name in ("nothere.tvs", "."):
-            p = run(cli, d, name)
-            check("project %s: exit 2" % name, p.returncode == 2, str(p.returncode))
-            check("project %s: says so" % name,
-                  b"cannot read project file" in p.stderr, p.stderr.decode(errors="replace"))
-            check("project %s: no pages" % name, not os.path.exists(os.path.join(d, "reports")))
-    finally:
-        shutil.rmtree(d, ignore_errors=True)
-
-    # reports is a plain file: the summary can't be created, the error box
-    # text goes to stderr, exit 2.
-    d = scratch("blocked")
-    try:
+    # A project that isn't there or is a directory; reports/ that is a plain
+    # file, so the summary can't be created: exit 2, a message, no pages.
+    def block(d):
         with open(os.path.join(d, "reports"), "wb") as f:
             f.write(b"not a directory")
-        p = run(cli, d, "sample.tvs")
-        check("blocked: exit 2", p.returncode == 2, str(p.returncode))
-        check("blocked: error box on stderr",
-              b"Error: Unable to open file 'results.htm'" in p.stderr,
-              p.stderr.decode(errors="replace"))
-        check("blocked: nothing printed on stdout", p.stdout == b"", p.stdout.decode())
-    finally:
+    for what, prepare, project, message in (
+            ("missing project", None, "nothere.tvs", b"cannot read project file"),
+            ("directory project", None, ".", b"cannot read project file"),
+            ("blocked", block, "sample.tvs", b"Error: Unable to open file 'results.htm'")):
+        p, d = run_in_scratch(cli, what.replace(" ", "-"), prepare, project)
+        check("%s: exit 2" % what, p.returncode == 2, str(p.returncode))
+        check("%s: says so" % what, message in p.stderr, p.stderr)
+        check("%s: nothing on stdout" % what, p.stdout == b"", p.stdout)
+        check("%s: no pages" % what, not os.path.isdir(os.path.join(d, "reports")))
         shutil.rmtree(d, ignore_errors=True)
 
     # Wrong use: usage on stderr, exit 2.
     p = subprocess.run([cli, "report"], capture_output=True, timeout=60)
-    check("no argument: exit 2", p.returncode == 2)
-    check("no argument: usage", b"usage: torvane-cli report PROJECT" in p.stderr)
+    check("no argument: usage, exit 2",
+          p.returncode == 2 and b"usage: torvane-cli report PROJECT" in p.stderr, p.stderr)
 
     for f in failures:
         print("FAIL:", f)
