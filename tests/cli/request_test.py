@@ -49,7 +49,15 @@ POST_HEADERS = (b" HTTP/1.0\r\n"
 failures = []
 
 
+def check(label, cond, detail=""):
+    print("%s %s%s" % ("ok  " if cond else "FAIL", label, "" if cond else " " + detail))
+    if not cond:
+        failures.append(label)
+
+
 def run(cli, files, args):
+    """Runs the command in a scratch directory holding files; the result and
+    the names left in the directory."""
     with tempfile.TemporaryDirectory(prefix="torvane-cli-request-") as d:
         for name, text in files.items():
             with open(os.path.join(d, name), "wb") as f:
@@ -57,38 +65,7 @@ def run(cli, files, args):
         # Arguments as bytes, so that a Latin-1 term reaches the program as
         # one byte per character.
         argv = [os.fsencode(cli), b"request"] + [a.encode("latin-1") for a in args]
-        p = subprocess.run(argv, cwd=d, capture_output=True, timeout=60)
-        left = sorted(os.listdir(d))
-    return p, left
-
-
-def check(label, cond, detail=""):
-    if not cond:
-        failures.append(label)
-        print("FAIL %s %s" % (label, detail))
-    else:
-        print("ok   %s" % label)
-
-
-def expect_request(cli, label, ini, args, stdout, stderr):
-    files = {"engines.dat": ENGINES}
-    if ini is not None:
-        files["torva.ini"] = ini
-    p, left = run(cli, files, args)
-    check(label + ": exit 0", p.returncode == 0, p.stderr.decode("latin-1"))
-    check(label + ": stdout bytes", p.stdout == stdout, "\n got %r\nwant %r" % (p.stdout, stdout))
-    check(label + ": stderr", p.stderr == stderr, "got %r want %r" % (p.stderr, stderr))
-    # Only start-up is run: torva.ini is read, never written.
-    check(label + ": no file written", left == sorted(files), repr(left))
-
-
-def expect_refusal(cli, label, files, args, words):
-    p, _ = run(cli, files, args)
-    err = p.stderr.decode("latin-1")
-    check(label + ": exit 2", p.returncode == 2, "exit %d" % p.returncode)
-    check(label + ": nothing on stdout", p.stdout == b"", repr(p.stdout))
-    for w in words:
-        check(label + ": says %r" % w, w in err, repr(err))
+        return subprocess.run(argv, cwd=d, capture_output=True, timeout=60), sorted(os.listdir(d))
 
 
 def main():
@@ -98,30 +75,44 @@ def main():
     cli = os.path.abspath(sys.argv[1])
     ini = "files=25\nexact=0\n"
     proxy_ini = "proxy=cache.local\nport=3128\nfiles=25\n"
+    term = "a b&c\xe9"
 
-    expect_request(cli, "GET direct", ini, ["3", "a b&c\xe9"],
-                   b"GET /find?q=a+b%26c%E9&max=25" + GET_HEADERS,
-                   b"connect get.example 8000\n")
-    expect_request(cli, "GET proxy", proxy_ini, ["3", "a b&c\xe9"],
-                   b"GET http://get.example:8000/find?q=a+b%26c%E9&max=25" + GET_HEADERS,
-                   b"connect cache.local 3128\n")
-    expect_request(cli, "GET without torva.ini", None, ["3", "x"],
-                   b"GET /find?q=x&max=50" + GET_HEADERS, b"connect get.example 8000\n")
-    expect_request(cli, "POST direct", ini, ["4", "a b&c\xe9"],
-                   b"POST /cgi-bin/s" + POST_HEADERS, b"connect post.example 80\n")
-    expect_request(cli, "POST proxy", proxy_ini, ["4", "a b&c\xe9"],
-                   b"POST http://post.example/cgi-bin/s" + POST_HEADERS,
-                   b"connect cache.local 3128\n")
+    for label, ini_text, args, stdout, stderr in (
+            ("GET direct", ini, ["3", term], b"GET /find?q=a+b%26c%E9&max=25" + GET_HEADERS,
+             b"connect get.example 8000\n"),
+            ("GET proxy", proxy_ini, ["3", term],
+             b"GET http://get.example:8000/find?q=a+b%26c%E9&max=25" + GET_HEADERS,
+             b"connect cache.local 3128\n"),
+            ("GET without torva.ini", None, ["3", "x"], b"GET /find?q=x&max=50" + GET_HEADERS,
+             b"connect get.example 8000\n"),
+            ("POST direct", ini, ["4", term], b"POST /cgi-bin/s" + POST_HEADERS,
+             b"connect post.example 80\n"),
+            ("POST proxy", proxy_ini, ["4", term], b"POST http://post.example/cgi-bin/s" + POST_HEADERS,
+             b"connect cache.local 3128\n")):
+        files = {"engines.dat": ENGINES, **({"torva.ini": ini_text} if ini_text else {})}
+        p, left = run(cli, files, args)
+        check(label + ": exit 0", p.returncode == 0, p.stderr.decode("latin-1"))
+        check(label + ": stdout bytes", p.stdout == stdout, "\n got %r\nwant %r" % (p.stdout, stdout))
+        check(label + ": stderr", p.stderr == stderr, "got %r want %r" % (p.stderr, stderr))
+        # Only start-up is run: torva.ini is read, never written.
+        check(label + ": no file written", left == sorted(files), repr(left))
 
     with_engines = {"engines.dat": ENGINES}
-    expect_refusal(cli, "unknown engine", with_engines, ["99", "x"], ["ID=99"])
-    expect_refusal(cli, "no template", with_engines, ["5", "x"], ["REQ="])
-    expect_refusal(cli, "unavailable", with_engines, ["6", "x"], ["unavailable"])
-    expect_refusal(cli, "missing engines.dat", {}, ["3", "x"],
-                   ["Error: Unable to Load Engines File 'engines.dat'", "engines.dat"])
-    expect_refusal(cli, "term too long", with_engines, ["3", "q" * 3000], ["too long"])
-    expect_refusal(cli, "no term", with_engines, ["3"], ["usage: torvane-cli request ID TERM"])
-    expect_refusal(cli, "bad id", with_engines, ["x3", "t"], ["number"])
+    for label, files, args, words in (
+            ("unknown engine", with_engines, ["99", "x"], ["ID=99"]),
+            ("no template", with_engines, ["5", "x"], ["REQ="]),
+            ("unavailable", with_engines, ["6", "x"], ["unavailable"]),
+            ("missing engines.dat", {}, ["3", "x"],
+             ["Error: Unable to Load Engines File 'engines.dat'", "engines.dat"]),
+            ("term too long", with_engines, ["3", "q" * 3000], ["too long"]),
+            ("no term", with_engines, ["3"], ["usage: torvane-cli request ID TERM"]),
+            ("bad id", with_engines, ["x3", "t"], ["number"])):
+        p, _ = run(cli, files, args)
+        err = p.stderr.decode("latin-1")
+        check(label + ": exit 2, nothing on stdout", p.returncode == 2 and p.stdout == b"",
+              "exit %d, stdout %r" % (p.returncode, p.stdout))
+        for w in words:
+            check(label + ": says %r" % w, w in err, repr(err))
 
     print("%d failed" % len(failures))
     return 1 if failures else 0
