@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,55 +83,30 @@ class ProjectTest : public TempDirTest {
   platform::HeadlessUi ui_;
 };
 
-TEST_F(ProjectTest, SaveWritesTheFileByteForByte) {
+TEST_F(ProjectTest, SaveWritesTheFileByteForByteAndLoadRestoresIt) {
   g_project.query = "setup.exe,readme";
   g_project.exact = 0;
   g_project.max_files = 120;
-  g_project.history[0] = "newest";
-  g_project.history[1] = "";  // empty entries are not written
-  g_project.history[3] = "older";
+  std::string history_lines;
+  for (int i = 0; i < kHistorySize; ++i) {
+    g_project.history[i] = i == 1 ? "" : "h" + std::to_string(i);  // empty ones are not written
+    if (i != 1) history_lines += "history" + std::to_string(i) + "=h" + std::to_string(i) + "\n";
+  }
   g_engines[1].selected = 1;
   g_engines[0].selected = 1;
   AppendLoadedHit(Hit("b.zip", "ftp://h/b.zip", "12 KB", "1999-01-02", kWrittenMark, 5));
   AppendLoadedHit(Hit(nullptr, nullptr, nullptr, nullptr));
   AppendLoadedHit(Hit("a.zip", "ftp://h/a.zip", "", nullptr));
-
   ASSERT_EQ(SaveProject(), 1);
-  EXPECT_EQ(ReadFile("p.tvs"),
-            "OWNER=Torvane 301\n"
-            "query=setup.exe,readme\n"
-            "exact=0\n"
-            "files=120\n"
-            "history0=newest\n"
-            "history3=older\n"
-            "engine=3,7,\n"
-            "BODY=\n"
-            "b.zip<1>ftp://h/b.zip<2>12 KB<3>1999-01-02<4>2<5>5\n"
-            "<1><2><3><4>0<5>0\n"
-            "a.zip<1>ftp://h/a.zip<2><3><4>0<5>0\n");
+  EXPECT_EQ(ReadFile("p.tvs"), "OWNER=Torvane 301\nquery=setup.exe,readme\nexact=0\nfiles=120\n" +
+                                   history_lines +
+                                   "engine=3,7,\n"
+                                   "BODY=\n"
+                                   "b.zip<1>ftp://h/b.zip<2>12 KB<3>1999-01-02<4>2<5>5\n"
+                                   "<1><2><3><4>0<5>0\n"
+                                   "a.zip<1>ftp://h/a.zip<2><3><4>0<5>0\n");
 
-  // No query: no query line; no engine: an empty engine line.
-  g_project.query.reset();
-  for (auto& e : g_engines) e.selected = 0;
-  FreeHitList();
-  ASSERT_EQ(SaveProject(), 1);
-  EXPECT_EQ(ReadFile("p.tvs"),
-            "OWNER=Torvane 301\nexact=0\nfiles=120\nhistory0=newest\nhistory3=older\n"
-            "engine=\nBODY=\n");
-}
-
-TEST_F(ProjectTest, LoadRestoresWhatWasSaved) {
-  g_project.query = "q";
-  g_project.exact = 0;
-  g_project.max_files = 7;
-  for (int i = 0; i < kHistorySize; ++i) g_project.history[i] = "h" + std::to_string(i);
-  g_engines[1].selected = 1;
-  g_engines[2].selected = 1;
-  AppendLoadedHit(Hit("z.txt", "ftp://h/z.txt", "1", "d", 0, 9));
-  AppendLoadedHit(Hit("a.txt", "ftp://h/a.txt", nullptr, nullptr));
-  AppendLoadedHit(Hit(nullptr, nullptr, nullptr, nullptr));
-  ASSERT_EQ(SaveProject(), 1);
-
+  // Loaded over other values, it gives back what was saved.
   g_project.query = "other";
   g_project.exact = 1;
   g_project.max_files = 50;
@@ -138,27 +114,34 @@ TEST_F(ProjectTest, LoadRestoresWhatWasSaved) {
   for (auto& e : g_engines) e.selected = 0;
   FreeHitList();
   ui_.status_dialog_open = true;
-
   ASSERT_EQ(LoadProject(), 1);
-  EXPECT_EQ(g_project.query, "q");
+  EXPECT_EQ(g_project.query, "setup.exe,readme");
   EXPECT_EQ(g_project.exact, 0);
-  EXPECT_EQ(g_settings.files, 7);  // one value with the settings
-  for (int i = 0; i < kHistorySize; ++i) EXPECT_EQ(g_project.history[i], "h" + std::to_string(i));
-  EXPECT_EQ(Selected(), (std::vector<int>{1, 2}));
-
-  EXPECT_EQ(Loaded(),
-            (Lines{"z.txt|ftp://h/z.txt|1|d|9", "a.txt|ftp://h/a.txt|-|-|0", "-|-|-|-|0"}));
+  EXPECT_EQ(g_settings.files, 120);  // one value with the settings
+  for (int i = 0; i < kHistorySize; ++i) {
+    EXPECT_EQ(g_project.history[i].value_or("-"), i == 1 ? "-" : "h" + std::to_string(i));
+  }
+  EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(Loaded(), (Lines{"b.zip|ftp://h/b.zip|12 KB|1999-01-02|5", "-|-|-|-|0",
+                             "a.zip|ftp://h/a.zip|-|-|0"}));
   // The nameless hit is not counted and has no row.
   EXPECT_EQ(g_total_hits, 2);
   EXPECT_EQ(ui_.rows[platform::kResultsList].size(), 2u);
   EXPECT_EQ(Text(platform::Window::kStatusDialog, 1157), "  2");
-  EXPECT_EQ(Text(platform::Window::kMain, 1014), "q");
-  EXPECT_EQ(Text(platform::Window::kMain, 1058), "7");
+  EXPECT_EQ(Text(platform::Window::kMain, 1014), "setup.exe,readme");
+  EXPECT_EQ(Text(platform::Window::kMain, 1058), "120");
   EXPECT_EQ(Text(platform::Window::kMain, 1321), " 2/5");
   EXPECT_EQ(ui_.log.back(), "wait off");
-  bool titled = false;
-  for (const auto& line : ui_.log) titled |= line == "title Torvane 3.01 - [p.tvs]";
-  EXPECT_TRUE(titled);
+  EXPECT_NE(std::find(ui_.log.begin(), ui_.log.end(), "title Torvane 3.01 - [p.tvs]"),
+            ui_.log.end());
+
+  // No query: no query line; no engine: an empty engine line.
+  g_project.query.reset();
+  for (auto& e : g_engines) e.selected = 0;
+  FreeHitList();
+  ASSERT_EQ(SaveProject(), 1);
+  EXPECT_EQ(ReadFile("p.tvs"),
+            "OWNER=Torvane 301\nexact=0\nfiles=120\n" + history_lines + "engine=\nBODY=\n");
 }
 
 TEST_F(ProjectTest, EngineSelectionByIdClearsFirstAndTakesTheFirstMatch) {
