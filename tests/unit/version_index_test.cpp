@@ -136,8 +136,8 @@ TEST_F(VersionIndexTest, ResultShownInTheDialog) {
   const int dlg = static_cast<int>(platform::Window::kVersionDialog);
   for (const auto& c : cases) {
     g_version_index = VersionIndex{};
-    g_catalogue.version.reset();
-    if (c.installed) g_catalogue.version = c.installed;
+    g_catalogue.version =
+        c.installed ? std::optional<std::string>(c.installed) : std::optional<std::string>();
     ParseVersionIndex(c.index);
     ui_.log.clear();
     ShowVersionResult();
