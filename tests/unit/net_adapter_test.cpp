@@ -12,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -118,8 +121,8 @@ class NetAdapterTest : public ::testing::Test {
     stop_when = nullptr;
     return ok;
   }
-  bool WaitForMsg(unsigned msg, unsigned timeout_ms = 3000) {
-    return WaitFor([msg](const Msg& m) { return m.msg == msg; }, timeout_ms);
+  bool WaitForMsg(unsigned msg) {
+    return WaitFor([msg](const Msg& m) { return m.msg == msg; });
   }
   // Lets the loop run for ms, expecting nothing to stop it.
   void Idle(unsigned ms) { EXPECT_FALSE(host().Run(ms)); }
@@ -129,18 +132,22 @@ class NetAdapterTest : public ::testing::Test {
     return n;
   }
 
-  // A socket connected to server, registered for data events.
-  platform::Socket Connected(TestServer& server) {
+  // A socket whose connect to port has been answered; the answer is got.back().
+  platform::Socket StartConnect(std::uint16_t port) {
     platform::Socket s = net().OpenSocket();
     EXPECT_NE(s, platform::kInvalidSocket);
     EXPECT_NE(s, 0u);
     EXPECT_EQ(net().AsyncSelect(s, platform::kMsgConnectionEvent, platform::kFdConnect), 0);
-    int r = net().Connect(s, net().InetAddr("127.0.0.1"), server.port);
-    EXPECT_EQ(r, platform::kSocketError);
+    EXPECT_EQ(net().Connect(s, net().InetAddr("127.0.0.1"), port), platform::kSocketError);
     EXPECT_EQ(net().LastError(), platform::kWsaEWouldBlock);
     EXPECT_TRUE(WaitForMsg(platform::kMsgConnectionEvent));
     EXPECT_EQ(got.back().w, s);
     EXPECT_EQ(platform::SelectEvent(got.back().l), static_cast<unsigned>(platform::kFdConnect));
+    return s;
+  }
+  // A socket connected to server, registered for data events.
+  platform::Socket Connected(TestServer& server) {
+    platform::Socket s = StartConnect(server.port);
     EXPECT_EQ(platform::SelectError(got.back().l), 0u);
     EXPECT_TRUE(server.Accept());
     EXPECT_EQ(net().AsyncSelect(s, platform::kMsgDataEvent, platform::kFdRead), 0);
@@ -153,47 +160,42 @@ class NetAdapterTest : public ::testing::Test {
 };
 
 TEST_F(NetAdapterTest, LookupsAnswerByMessageWithTheFirstAddress) {
-  platform::AsyncTask dotted = net().AsyncGetHostByName(platform::LookupMessage(3), "127.0.0.1");
-  platform::AsyncTask local = net().AsyncGetHostByName(platform::LookupMessage(7), "localhost");
-  platform::AsyncTask bad =
-      net().AsyncGetHostByName(platform::LookupMessage(19), "no-such-host.invalid");
-  ASSERT_NE(dotted, 0u);
-  ASSERT_NE(local, 0u);
-  ASSERT_NE(bad, 0u);
+  const struct {
+    unsigned slot;
+    const char* name;
+    const char* address;  // null: unknown, answered with 11001
+  } asks[] = {{3, "127.0.0.1", "127.0.0.1"},
+              {7, "localhost", "127.0.0.1"},
+              {19, "no-such-host.invalid", nullptr}};
+  std::map<unsigned, platform::AsyncTask> tasks;
+  for (const auto& a : asks) {
+    const unsigned msg = platform::LookupMessage(a.slot);
+    tasks[msg] = net().AsyncGetHostByName(msg, a.name);
+    ASSERT_NE(tasks[msg], 0u);
+  }
   EXPECT_TRUE(got.empty()) << "answers must come through the loop, never from the call";
-
-  int answers = 0;
-  ASSERT_TRUE(
-      WaitFor([&](const Msg& m) { return platform::IsLookupMessage(m.msg) && ++answers == 3; }));
+  ASSERT_TRUE(WaitFor([&](const Msg&) { return got.size() == 3; }));
   Idle(100);
   ASSERT_EQ(got.size(), 3u);
-  for (const Msg& m : got) {
-    if (m.msg == platform::LookupMessage(3)) {
-      EXPECT_EQ(m.w, dotted);
-      EXPECT_EQ(platform::AsyncError(m.l), 0u);
-      ASSERT_TRUE(net().LookupResult(dotted).has_value());
-      EXPECT_EQ(platform::AddressText(*net().LookupResult(dotted)), "127.0.0.1");
-    } else if (m.msg == platform::LookupMessage(7)) {
-      EXPECT_EQ(m.w, local);
-      EXPECT_EQ(platform::AsyncError(m.l), 0u);
-      ASSERT_TRUE(net().LookupResult(local).has_value());
-      EXPECT_EQ(platform::AddressText(*net().LookupResult(local)), "127.0.0.1");
-    } else {
-      EXPECT_EQ(m.msg, platform::LookupMessage(19));
-      EXPECT_EQ(m.w, bad);
-      EXPECT_EQ(platform::AsyncError(m.l), static_cast<unsigned>(platform::kWsaHostNotFound));
-      EXPECT_FALSE(net().LookupResult(bad).has_value());
-    }
+  for (const auto& a : asks) {
+    const unsigned msg = platform::LookupMessage(a.slot);
+    auto m = std::find_if(got.begin(), got.end(), [&](const Msg& x) { return x.msg == msg; });
+    ASSERT_NE(m, got.end()) << a.name;
+    EXPECT_EQ(m->w, tasks[msg]);
+    EXPECT_EQ(platform::AsyncError(m->l), a.address ? 0u : platform::kWsaHostNotFound);
+    const std::optional<platform::Ipv4> found = net().LookupResult(tasks[msg]);
+    EXPECT_EQ(found ? platform::AddressText(*found) : "-", a.address ? a.address : "-");
   }
 
   // A new look-up on the same message replaces the old answer; a cancelled
   // one never answers.
-  platform::AsyncTask again = net().AsyncGetHostByName(platform::LookupMessage(3), "10.1.2.3");
-  EXPECT_FALSE(net().LookupResult(dotted).has_value());
+  const unsigned msg3 = platform::LookupMessage(3);
+  platform::AsyncTask again = net().AsyncGetHostByName(msg3, "10.1.2.3");
+  EXPECT_FALSE(net().LookupResult(tasks[msg3]).has_value());
   platform::AsyncTask dropped = net().AsyncGetHostByName(platform::LookupMessage(4), "localhost");
   EXPECT_EQ(net().CancelAsyncRequest(dropped), 0);
   got.clear();
-  ASSERT_TRUE(WaitForMsg(platform::LookupMessage(3)));
+  ASSERT_TRUE(WaitForMsg(msg3));
   Idle(100);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].w, again);
@@ -261,13 +263,7 @@ TEST_F(NetAdapterTest, DataEventsComeBackAfterEachRecvWhileDataRemains) {
 TEST_F(NetAdapterTest, RefusedConnectReportsTheErrorInTheHighWord) {
   TestServer closed(false);  // bound, never listening: the port refuses
   ASSERT_NE(closed.port, 0);
-  platform::Socket s = net().OpenSocket();
-  ASSERT_EQ(net().AsyncSelect(s, platform::kMsgConnectionEvent, platform::kFdConnect), 0);
-  EXPECT_EQ(net().Connect(s, net().InetAddr("127.0.0.1"), closed.port), platform::kSocketError);
-  EXPECT_EQ(net().LastError(), platform::kWsaEWouldBlock);
-  ASSERT_TRUE(WaitForMsg(platform::kMsgConnectionEvent));
-  EXPECT_EQ(got.back().w, s);
-  EXPECT_EQ(platform::SelectEvent(got.back().l), static_cast<unsigned>(platform::kFdConnect));
+  StartConnect(closed.port);
   EXPECT_EQ(platform::SelectError(got.back().l), static_cast<unsigned>(platform::kWsaEConnRefused));
   Idle(100);
   EXPECT_EQ(got.size(), 1u);
@@ -326,24 +322,20 @@ TEST_F(NetAdapterTest, TimersTickUntilKilledAndPostedMessagesKeepTheirOrder) {
   host().KillTimer(platform::kTimerPoll);
   got.clear();
   Idle(250);
-  EXPECT_EQ(Count(platform::kWmTimer), static_cast<int>(got.size()));
-  for (const Msg& m : got) EXPECT_EQ(m.w, platform::kTimerTimeout);
+  for (const Msg& m : got)
+    EXPECT_TRUE(m.msg == platform::kWmTimer && m.w == platform::kTimerTimeout);
+  host().KillTimer(platform::kTimerTimeout);
+  got.clear();
 
-  // Quit from a handler ends Run with true.
-  host().PostMessage(platform::kMsgStartNext, 9, 0);
-  EXPECT_TRUE(WaitForMsg(platform::kMsgStartNext, 1000));
-}
-
-TEST_F(NetAdapterTest, ARunAskedForInsideTheHandlerDelivers) {
+  // A Run asked for inside the handler delivers, and Quit ends each Run with true.
   bool inner_done = false;
   on_message = [&](const Msg& m) {
-    if (m.msg == 1) {
-      host().PostMessage(2, 0, 0);
-      stop_when = [](const Msg& n) { return n.msg == 2; };
-      inner_done = host().Run(1000);
-      stop_when = [](const Msg& n) { return n.msg == 3; };
-      host().PostMessage(3, 0, 0);
-    }
+    if (m.msg != 1) return;
+    host().PostMessage(2, 0, 0);
+    stop_when = [](const Msg& n) { return n.msg == 2; };
+    inner_done = host().Run(1000);
+    stop_when = [](const Msg& n) { return n.msg == 3; };
+    host().PostMessage(3, 0, 0);
   };
   host().PostMessage(1, 0, 0);
   stop_when = [](const Msg& n) { return n.msg == 3; };
