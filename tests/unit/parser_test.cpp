@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,10 +12,6 @@
 #include "settings/settings.h"
 
 namespace {
-
-struct Hit {
-  std::string name, size, date, location;
-};
 
 class ParserTest : public ::testing::Test {
  protected:
@@ -48,26 +45,23 @@ class ParserTest : public ::testing::Test {
     return ParseResultPage(slot, job, last_page_.data(), page.size());
   }
 
-  static std::vector<Hit> Hits() {
-    std::vector<Hit> out;
+  // The hits in list order as "name|size|date|location".
+  static std::vector<std::string> Hits() {
+    std::vector<std::string> out;
     for (const FileHit* h : HitsInListOrder()) {
-      out.push_back({h->name.value_or("<null>"), h->size.value_or("<null>"),
-                     h->date.value_or("<null>"), h->location.value_or("<null>")});
+      out.push_back(h->name.value_or("<null>") + "|" + h->size.value_or("<null>") + "|" +
+                    h->date.value_or("<null>") + "|" + h->location.value_or("<null>"));
     }
     return out;
   }
 
-  // Parses page in a fresh store; compares the accepted count and every hit,
-  // as "name|size|date|location".
+  // Parses page in a fresh store; compares the accepted count and every hit.
   void Expect(int type, const char* term, int exact, const std::string& page, int accepted,
               const std::vector<std::string>& hits) {
     SCOPED_TRACE("type " + std::to_string(type) + ": " + page);
     Reset();
     EXPECT_EQ(Parse(type, term, page, exact), accepted);
-    std::vector<std::string> got;
-    for (const Hit& h : Hits())
-      got.push_back(h.name + "|" + h.size + "|" + h.date + "|" + h.location);
-    EXPECT_EQ(got, hits);
+    EXPECT_EQ(Hits(), hits);
   }
 
   platform::HeadlessUi ui_;
@@ -134,16 +128,14 @@ TEST_F(ParserTest, EveryLayoutGivesNameSizeDateAndLocation) {
           "<html><body>\n" + Fill(l.row, "ReadMe.TXT", "ftp://h/pub/ReadMe.TXT") +
           Fill(l.row, "old-readme.txt.bak", "ftp://h/pub/old-readme.txt.bak") + "</body></html>\n";
       const int accepted = Parse(l.type, "readme.txt", page, exact);
-      const std::vector<Hit> hits = Hits();
+      const std::vector<std::string> hits = Hits();
       const std::size_t want = exact ? 1 : 2;
       ASSERT_EQ(hits.size(), want);
       EXPECT_EQ(accepted, static_cast<int>(want) * l.counted);
       EXPECT_EQ(g_total_hits, static_cast<int>(want));
-      const Hit& h = hits[exact ? 0 : 1];  // "ReadMe.TXT" sorts behind "old-..."
-      EXPECT_EQ(h.name, "ReadMe.TXT");
-      EXPECT_EQ(h.size, l.size);
-      EXPECT_EQ(h.date, l.date);
-      EXPECT_EQ(h.location, Fill(l.location, "ReadMe.TXT", "ftp://h/pub/ReadMe.TXT"));
+      // "ReadMe.TXT" sorts behind "old-...".
+      EXPECT_EQ(hits[exact ? 0 : 1], std::string("ReadMe.TXT|") + l.size + "|" + l.date + "|" +
+                                         Fill(l.location, "ReadMe.TXT", "ftp://h/pub/ReadMe.TXT"));
     }
   }
 }
@@ -233,11 +225,9 @@ TEST_F(ParserTest, StatusTextsAndFilesFound) {
   EXPECT_EQ(ui_.slot_status[4], " 1 files found");
   EXPECT_EQ(g_total_hits, 8);
   EXPECT_EQ((ui_.texts[{static_cast<int>(platform::Window::kStatusDialog), 1157}]), "8");
-  bool hunting = false;
-  for (const std::string& line : ui_.log) {
-    hunting = hunting || line.find("Kite 5 Hunting for Filez") != std::string::npos;
-  }
-  EXPECT_TRUE(hunting);
+  EXPECT_TRUE(std::any_of(ui_.log.begin(), ui_.log.end(), [](const std::string& line) {
+    return line.find("Kite 5 Hunting for Filez") != std::string::npos;
+  }));
 
   ui_.texts.clear();
   EXPECT_EQ(Parse(2, "zip", "no links", 0, 4), 0);
