@@ -120,6 +120,9 @@ TEST_F(RequestTest, PostDirectAndThroughProxy) {
   UseProxy("proxy.local", 3128);
   EXPECT_EQ(Build(Job(templ, "x y", "http://p.example/")),
             "POST http://p.example:81/cgi-bin/find " + headers);
+  // A path that only begins with "/POST" has no "POST " to rewrite for the
+  // proxy (a redirect can bring one): it is sent as it stands, not a crash.
+  EXPECT_EQ(Build(Job("http://h/POSTER?q=$QUERY", "x")), "POSTER?q=x");
 }
 
 TEST_F(RequestTest, PlaceholderRules) {
