@@ -211,6 +211,12 @@ TEST_F(ProjectTest, HandWrittenFilesKeepTheirOrderAndSkipBadLines) {
   EXPECT_EQ(g_project.max_files, 9);
   EXPECT_EQ(Selected(), (std::vector<int>{1}));
   EXPECT_EQ(HitCount(), 0u);
+
+  // A history line holding "engine=" is taken by the engine test, with the
+  // list that stands behind that "engine=".
+  WriteFile("p.tvs", "history3=engine=7,\nBODY=\n");
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(Selected(), (std::vector<int>{1}));
 }
 
 TEST_F(ProjectTest, SaveAndLoadFailures) {
