@@ -6,19 +6,14 @@
 #include "app/startup.h"
 #include "hunt/controller.h"
 #include "hunt/slots.h"
+#include "platform/frontend.h"
 #include "platform/ui.h"
 #include "projects/project.h"
 #include "results/store.h"
 #include "util/text.h"
 
-void (*g_open_status_dialog)() = nullptr;
-void (*g_show_results_page)() = nullptr;
-
 namespace {
 
-constexpr int kFindButton = 1008;
-constexpr int kCancelButton = 130;
-constexpr int kRunLockedIds[] = {174, 175, 176, 180, 1014, 1057, 1058};
 
 const char* SkipSpace(const char* p) {
   while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
@@ -52,10 +47,10 @@ void SplitQuery(const char* query) {
 
 int Find() {
   if (g_hunt.running) {
-    if (g_open_status_dialog) g_open_status_dialog();
+    platform::frontend().OpenStatusDialog();
     return 0;
   }
-  if (g_window_to_project) g_window_to_project();
+  platform::frontend().WindowToProject();
   SplitQuery(g_project.query ? g_project.query->c_str() : "");
   if (!NetworkStartup()) return 0;
   auto& ui = platform::ui();
@@ -63,12 +58,13 @@ int Find() {
   g_hunt.running = 1;
   g_hunt.run_kind = kRunHunt;
   g_hunt.insert_download_sent = 0;
-  ui.SetText(platform::Window::kMain, kFindButton, LoadText(1488));
-  ui.SetText(platform::Window::kMain, kCancelButton, LoadText(1456));
-  for (int id : kRunLockedIds) ui.Enable(platform::Window::kMain, id, false);
+  ui.SetText(platform::kMainWindow, IDC_FIND, LoadText(1488));
+  ui.SetText(platform::kMainWindow, IDC_CANCEL, LoadText(1456));
+  for (int id : kRunLockedControls) ui.Enable(platform::kMainWindow, id, false);
+  for (int id : kRunLockedMenuItems) ui.EnableMenuItem(id, false);
   g_hunt.cancel_requests = 0;
   ui.WaitCursor(true);
-  if (g_show_results_page) g_show_results_page();
+  platform::frontend().ShowResultsPage();
   EmptyResultsList();
   ResetHuntResults();
   ui.WaitCursor(false);

@@ -20,8 +20,3 @@ std::vector<std::string> SplitSearchTerms(const char* query);
 int Find();
 // Command 130: stops a running Hunt ("Hunt Cancelled" on every slot).
 void Cancel();
-
-// The front end's part of Find: the status dialog during a Hunt, and the
-// right tab back to the Search Results page. Null: nothing.
-extern void (*g_open_status_dialog)();
-extern void (*g_show_results_page)();

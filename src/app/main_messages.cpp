@@ -10,9 +10,8 @@
 namespace {
 
 constexpr int kIndicatorWidth = 19;
-constexpr int kEngineCountLabel = 1321;
 // The Online Version Check dialog shows the indicator while it waits.
-constexpr int kVersionDialogFields[] = {1090, 1521, 1093};
+constexpr int kVersionDialogFields[] = {IDC_LATEST_VERSION, IDC_LATEST_BUILD, IDC_LATEST_DATABASE};
 
 int g_indicator_pos = 0;
 int g_indicator_dir = 1;
@@ -20,9 +19,9 @@ int g_indicator_dir = 1;
 void OnPollTimer() {
   const std::string indicator = NextActivityIndicator();
   auto& ui = platform::ui();
-  ui.SetText(platform::Window::kMain, kEngineCountLabel, indicator);
-  if (ui.IsOpen(platform::Window::kVersionDialog)) {
-    for (int id : kVersionDialogFields) ui.SetText(platform::Window::kVersionDialog, id, indicator);
+  ui.SetText(platform::kMainWindow, IDC_ENGINE_COUNT, indicator);
+  if (ui.IsOpen(platform::kVersionDialog)) {
+    for (int id : kVersionDialogFields) ui.SetText(platform::kVersionDialog, id, indicator);
   }
   PollSlots();
 }
@@ -77,10 +76,10 @@ bool HandleMainMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
       return false;
     case kWmCommand:
       switch (static_cast<int>(w & 0xFFFF)) {
-        case kCmdCancel:
+        case IDC_CANCEL:
           Cancel();
           return true;
-        case kCmdFind:
+        case IDC_FIND:
           Find();
           return true;
         default:

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ids.h"
+
 constexpr unsigned kWmCommand = 273;
-constexpr int kCmdCancel = 130;
-constexpr int kCmdFind = 1008;
 
 // True when the message was one of the above and has been handled.
 bool HandleMainMessage(unsigned msg, std::uintptr_t w, std::intptr_t l);

@@ -3,6 +3,7 @@
 #include "engines/engines.h"
 #include "hunt/controller.h"
 #include "hunt/slots.h"
+#include "platform/frontend.h"
 #include "platform/net.h"
 #include "platform/ui.h"
 #include "projects/project.h"
@@ -20,7 +21,6 @@ void StartUp() {
   LoadReportInserts();
   for (auto& entry : g_project.history) entry.reset();
   ClearSlotTables();
-  g_vendor_reply_handler = HandleVendorReply;
 }
 
 void LoadStartupProject() {
@@ -43,7 +43,7 @@ int NetworkStartup() {
 void ShutDown() {
   ++g_hunt.cancel_requests;
   StopHunt();
-  if (g_window_to_project) g_window_to_project();
+  platform::frontend().WindowToProject();
   SaveSettings();
   SaveProject();
   FreeQuery();

@@ -49,5 +49,4 @@ void FreeSoftList(std::deque<SoftEntry>& list);
 void FreeCatalogue();
 // Rows of catalogue page 1-4 (category page - 1), one per entry with a name,
 // appended at the results list's row counter. 0 when the category is empty.
-// Start-up installs it as the store's g_fill_catalogue_rows.
 int FillCatalogueRows(int page);

@@ -19,6 +19,7 @@
 #include "hunt/controller.h"
 #include "hunt/slots.h"
 #include "platform/adapter.h"
+#include "platform/frontend.h"
 #include "platform/host.h"
 #include "projects/project.h"
 #include "results/store.h"
@@ -206,18 +207,29 @@ int SelectedCount() {
   return n;
 }
 
-void PrintJob(int slot, const EngineEntry& job) {
-  std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot, job.id,
-               static_cast<unsigned>(job.status_flags), static_cast<unsigned>(job.request_flags),
-               static_cast<int>(job.hits), job.query ? job.query->c_str() : "");
-  std::fflush(stderr);
-}
+// The command line's front end: every finished job is printed (so flags
+// can be checked from outside) and the report opens only when asked.
+class HuntFrontEnd : public platform::FrontEnd {
+ public:
+  explicit HuntFrontEnd(bool open) : open_(open) {}
 
-void OpenReport(const std::string& path) {
-  if (!platform::OpenWithDefaultProgram(path)) {
-    std::fprintf(stderr, "torvane-cli hunt: could not open %s\n", path.c_str());
+  void JobDone(int slot, const EngineEntry& job) override {
+    std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot,
+                 job.id, static_cast<unsigned>(job.status_flags),
+                 static_cast<unsigned>(job.request_flags), static_cast<int>(job.hits),
+                 job.query ? job.query->c_str() : "");
+    std::fflush(stderr);
   }
-}
+
+  void OpenReport(const std::string& path) override {
+    if (open_ && !platform::OpenWithDefaultProgram(path)) {
+      std::fprintf(stderr, "torvane-cli hunt: could not open %s\n", path.c_str());
+    }
+  }
+
+ private:
+  bool open_;
+};
 
 void PrintHits() {
   ClearWrittenMarks();
@@ -261,14 +273,16 @@ int CmdHunt(int argc, char** argv) {
   cli::SetStdoutBinary();
   HuntUi ui;
   platform::Ui* previous_ui = platform::SetUi(&ui);
+  HuntFrontEnd frontend(o.open);
+  platform::FrontEnd* previous_frontend = platform::SetFrontEnd(&frontend);
   struct Restore {
     platform::Ui* ui;
+    platform::FrontEnd* frontend;
     ~Restore() {
-      g_open_report = nullptr;
-      g_job_done = nullptr;
+      platform::SetFrontEnd(frontend);
       platform::SetUi(ui);
     }
-  } restore{previous_ui};
+  } restore{previous_ui, previous_frontend};
 
   StartUp();
   if (g_engines.empty()) return UsageError("no engines (engines.dat missing or empty)");
@@ -297,8 +311,6 @@ int CmdHunt(int argc, char** argv) {
   if (!platform::InstallOsAdapter()) return UsageError("the network adapter could not be set up");
   platform::host().SetHandler(
       [](unsigned msg, std::uintptr_t w, std::intptr_t l) { HandleMainMessage(msg, w, l); });
-  g_job_done = PrintJob;
-  if (o.open) g_open_report = OpenReport;
 
   int status = 2;
   if (Find()) {

@@ -4,6 +4,7 @@
 
 #include "hunt/response.h"
 #include "hunt/slots.h"
+#include "platform/frontend.h"
 #include "platform/host.h"
 #include "platform/ui.h"
 #include "projects/project.h"
@@ -15,15 +16,9 @@
 #include "util/text.h"
 
 HuntState g_hunt;
-void (*g_open_report)(const std::string& path) = nullptr;
-void (*g_run_ended)() = nullptr;
 
 namespace {
 
-// Controls and menu items that a run greys and StopHunt gives back.
-constexpr int kRunLockedIds[] = {174, 175, 176, 180, 1014, 1057, 1058};
-constexpr int kFindButton = 1008;
-constexpr int kCancelButton = 130;
 constexpr long kDefaultTimeoutMs = 2000;
 
 EngineEntry& RecycleJob(int slot) {
@@ -148,16 +143,13 @@ void StopHunt() {
   for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i);
   g_hunt.running = 0;
   g_hunt.run_kind = kRunHunt;
-  for (int id : kRunLockedIds) ui.Enable(platform::Window::kMain, id, true);
-  ui.SetText(platform::Window::kMain, kFindButton, LoadText(1454));
-  ui.SetText(platform::Window::kMain, kCancelButton, LoadText(1456));
-  if (g_update_engine_count) {
-    g_update_engine_count();
-  } else {
-    UpdateEngineCountLabel();
-  }
+  for (int id : kRunLockedControls) ui.Enable(platform::kMainWindow, id, true);
+  for (int id : kRunLockedMenuItems) ui.EnableMenuItem(id, true);
+  ui.SetText(platform::kMainWindow, IDC_FIND, LoadText(1454));
+  ui.SetText(platform::kMainWindow, IDC_CANCEL, LoadText(1456));
+  platform::frontend().UpdateEngineCount();
   ui.WaitCursor(false);
-  if (ui.IsOpen(platform::Window::kVersionDialog) && g_run_ended) g_run_ended();
+  if (ui.IsOpen(platform::kVersionDialog)) platform::frontend().RunEnded();
 }
 
 void EndOfRunCheck() {
@@ -181,7 +173,7 @@ void EndOfRunCheck() {
     return;
   }
   WriteReportSet();
-  if (g_open_report) g_open_report(JoinPath("reports", "report.htm"));
+  platform::frontend().OpenReport(JoinPath("reports", "report.htm"));
 }
 
 void CancelHunt() {

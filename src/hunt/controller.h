@@ -14,11 +14,17 @@
 #include <vector>
 
 #include "engines/engines.h"
+#include "platform/ids.h"
 
 // Timers of the main window.
-constexpr int kTimeoutTimer = 181;
-constexpr int kPollTimer = 1330;
+constexpr int kTimeoutTimer = IDT_TIMEOUT;
+constexpr int kPollTimer = IDT_POLL;
 constexpr long kPollPeriodMs = 50;
+
+// What a run greys and StopHunt gives back: the query controls, and the
+// menu items that would change the project under the running Hunt.
+constexpr int kRunLockedControls[] = {IDC_QUERY, IDC_EXACT_MATCH, IDC_MAX_FILES};
+constexpr int kRunLockedMenuItems[] = {IDM_SAVE, IDM_SAVE_AS, IDM_DELETE, IDM_VERSION_CHECK};
 
 // Run kinds.
 constexpr int kRunHunt = 0;
@@ -93,10 +99,3 @@ void CancelHunt();
 void TimeoutTick();
 // Number of slots in use (packcount, 1..20).
 int SlotsInUse();
-
-// What the end of a Hunt with hits does with the written report: the window
-// opens it in the browser, the command-line tool only when asked. Null:
-// nothing is opened.
-extern void (*g_open_report)(const std::string& path);
-// Called by StopHunt for the open Online Version Check dialog (command 1094).
-extern void (*g_run_ended)();

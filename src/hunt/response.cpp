@@ -12,6 +12,7 @@
 #include "results/parser.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
+#include "update/version_index.h"
 #include "util/file.h"
 #include "util/text.h"
 #include "util/vendor.h"
@@ -20,11 +21,15 @@ namespace {
 
 constexpr std::size_t kHeadLength = 100;
 
-bool IsVendorReply(const EngineEntry& job) {
-  if (!(job.request_flags & kRequestVendorJob) || !job.request) return false;
+bool NamesVendorReply(const EngineEntry& job) {
+  if (!job.request) return false;
   const std::string& r = *job.request;
   return r.find("." TORVANE_VENDOR_DOMAIN) != std::string::npos &&
          r.find("cgi") != std::string::npos;
+}
+
+bool IsVendorReply(const EngineEntry& job) {
+  return (job.request_flags & kRequestVendorJob) && NamesVendorReply(job);
 }
 
 // The redirect target: from the first "http:" up to the line feed, without
@@ -139,13 +144,19 @@ int FinishResponse(int slot, int more) {
       LoadReportInserts();
     }
   } else if (IsVendorReply(job)) {
-    if (g_vendor_reply_handler) g_vendor_reply_handler(answer);
+    HandleVendorReply(answer);
     s.finishing = false;
     ResetSlot(slot);
     return kFinishConsumed;
   }
   if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &job);
-  job.hits += ParseResultPage(slot, job, answer, s.received);
+  if (NamesVendorReply(job)) {
+    // A page whose address names the vendor's news is read as the version
+    // index, never as an engine's hits.
+    HandleVendorReply(answer);
+  } else {
+    job.hits += ParseResultPage(slot, job, answer, s.received);
+  }
   SaveJobHits(slot);
   s.finishing = false;
   if (more == 0) {

@@ -12,15 +12,14 @@ bool g_slot_line_enabled[kMaxSlots];
 
 namespace {
 
-constexpr int kStatusLineFirst = 1065;  // status dialog line of slot 0
 
 void ShowForSlot(int slot, const std::string& text) {
   auto& ui = platform::ui();
-  const bool dialog = ui.IsOpen(platform::Window::kStatusDialog);
-  if (dialog) ui.SetText(platform::Window::kStatusDialog, kStatusLineFirst + slot, text);
+  const bool dialog = ui.IsOpen(platform::kStatusDialog);
+  if (dialog) ui.SetText(platform::kStatusDialog, IDC_STATUS_LINE_FIRST + slot, text);
   g_slot_status[slot] = text;
   if (dialog && !g_slot_line_enabled[slot]) {
-    ui.Enable(platform::Window::kStatusDialog, kStatusLineFirst + slot, true);
+    ui.Enable(platform::kStatusDialog, IDC_STATUS_LINE_FIRST + slot, true);
     g_slot_line_enabled[slot] = true;
   }
 }

@@ -7,6 +7,7 @@
 #include "engines/request.h"
 #include "hunt/controller.h"
 #include "hunt/response.h"
+#include "platform/frontend.h"
 #include "platform/host.h"
 #include "reports/page_capture.h"
 #include "settings/settings.h"
@@ -14,7 +15,6 @@
 
 ConnSlot g_slots[kMaxSlots];
 int g_step_depth = 0;
-void (*g_job_done)(int slot, const EngineEntry& job) = nullptr;
 
 namespace {
 
@@ -209,7 +209,7 @@ void NoteJobDone(int slot) {
   }
   if (!s.job_reported) {
     s.job_reported = true;
-    if (g_job_done) g_job_done(slot, *s.job);
+    platform::frontend().JobDone(slot, *s.job);
   }
 }
 

@@ -59,17 +59,12 @@ struct ConnSlot {
   // FinishResponse is working on the buffer (it may open message boxes
   // that run the loop meanwhile); nothing else may touch the answer then.
   bool finishing = false;
-  bool job_reported = false;  // g_job_done has seen the current job
+  bool job_reported = false;  // the front end has heard of the current job
 };
 
 extern ConnSlot g_slots[kMaxSlots];
 // How many SlotStep calls are active.
 extern int g_step_depth;
-
-// Told once about every job when its slot next becomes idle, with the
-// job's final flags and hits (the command-line tool prints them). Null:
-// nobody listens.
-extern void (*g_job_done)(int slot, const EngineEntry& job);
 
 // Every slot back to zero (start-up). Does not close sockets.
 void ClearSlotTables();
@@ -81,7 +76,7 @@ int SlotStep(int slot);
 // Starts the host lookup of the slot's job (or uses a dotted address).
 void StartLookup(int slot);
 // The idle slot's job is over: it counts as finished (unless it timed out)
-// and g_job_done hears of it, once.
+// and the front end hears of it, once.
 void NoteJobDone(int slot);
 // After FinishResponse gave a redirect: a new socket and the lookup of the
 // job's new address, without asking for a new job.

@@ -13,26 +13,22 @@ int HeadlessUi::MessageBox(const std::string& text, const std::string& caption,
 }
 
 void HeadlessUi::SetText(Window w, int control, const std::string& text) {
-  texts[{static_cast<int>(w), control}] = text;
-  log.push_back("text " + std::to_string(static_cast<int>(w)) + ":" + std::to_string(control) +
-                "|" + text);
+  texts[{w.dialog, control}] = text;
+  log.push_back("text " + std::to_string(w.dialog) + ":" + std::to_string(control) + "|" + text);
 }
 
 void HeadlessUi::Enable(Window w, int control, bool on) {
-  log.push_back("enable " + std::to_string(static_cast<int>(w)) + ":" +
-                std::to_string(control) + "|" + (on ? "1" : "0"));
+  log.push_back("enable " + std::to_string(w.dialog) + ":" + std::to_string(control) + "|" +
+                (on ? "1" : "0"));
+}
+
+void HeadlessUi::EnableMenuItem(int command, bool on) {
+  log.push_back("menu " + std::to_string(command) + "|" + (on ? "1" : "0"));
 }
 
 bool HeadlessUi::IsOpen(Window w) const {
-  switch (w) {
-    case Window::kMain:
-      return !main_window_ended;
-    case Window::kStatusDialog:
-      return status_dialog_open;
-    case Window::kVersionDialog:
-      return version_dialog_open;
-  }
-  return false;
+  if (w == kMainWindow) return !main_window_ended;
+  return open_dialogs.count(w.dialog) != 0;
 }
 
 void HeadlessUi::SlotStatus(int slot, const std::string& text) {
@@ -48,12 +44,17 @@ void HeadlessUi::StatusBar(int part, const std::string& text) {
   if (part == 0 || part == 1) status_bar[part] = text;
 }
 
-bool HeadlessUi::InsertRow(int list, int row, const void* item) {
+bool HeadlessUi::InsertRow(int list, int row, RowItem item) {
   if (refuse_rows) return false;
   auto& r = rows[list];
   if (row < 0 || row > static_cast<int>(r.size())) row = static_cast<int>(r.size());
   r.insert(r.begin() + row, item);
   return true;
+}
+
+void HeadlessUi::DeleteRow(int list, int row) {
+  auto& r = rows[list];
+  if (row >= 0 && row < static_cast<int>(r.size())) r.erase(r.begin() + row);
 }
 
 void HeadlessUi::DeleteAllRows(int list) { rows[list].clear(); }

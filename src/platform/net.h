@@ -36,6 +36,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/ids.h"
+
 namespace platform {
 
 // A socket handle; wide enough for a Win64 SOCKET.
@@ -48,10 +50,10 @@ constexpr int kSocketError = -1;
 using AsyncTask = std::uintptr_t;
 
 // The window messages of the socket layer.
-constexpr unsigned kMsgConnectionEvent = 1091;  // FD_CONNECT of a slot's socket
-constexpr unsigned kMsgDataEvent = 1092;        // FD_READ of a slot's socket
-constexpr unsigned kMsgStartNext = 1095;        // posted by the core itself
-constexpr unsigned kMsgLookupDoneBase = 1332;   // + slot 0..19: host look-up done
+constexpr unsigned kMsgConnectionEvent = WM_TV_CONNECTION_EVENT;
+constexpr unsigned kMsgDataEvent = WM_TV_DATA_EVENT;
+constexpr unsigned kMsgStartNext = WM_TV_START_NEXT;
+constexpr unsigned kMsgLookupDoneBase = WM_TV_LOOKUP_DONE_BASE;  // + slot
 constexpr int kLookupSlots = 20;
 constexpr unsigned LookupMessage(int slot) {
   return kMsgLookupDoneBase + static_cast<unsigned>(slot);

@@ -4,11 +4,26 @@
 #pragma once
 
 #include <string>
+#include <variant>
+
+#include "platform/ids.h"
+
+struct FileHit;
+struct SoftEntry;
+struct EngineEntry;
 
 namespace platform {
 
-// Which window a control id belongs to.
-enum class Window { kMain, kStatusDialog, kVersionDialog };
+// A window of the program, named by its dialog template (IDD_* of ids.h),
+// so any dialog the program opens can be addressed without a new name here.
+struct Window {
+  int dialog;
+  bool operator==(const Window& o) const { return dialog == o.dialog; }
+  bool operator!=(const Window& o) const { return dialog != o.dialog; }
+};
+constexpr Window kMainWindow{IDD_MAIN};
+constexpr Window kStatusDialog{IDD_STATUS};
+constexpr Window kVersionDialog{IDD_VERSION_CHECK};
 
 // Message box styles and answers, with the Win32 values.
 constexpr unsigned kMbOk = 0x0;
@@ -20,12 +35,18 @@ constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
-// The list views that carry rows of core records.
-constexpr int kResultsList = 1272;
-
 // SetText with this control id sets the window's own title bar text (for
 // the dialogs; the main window's title goes through SetTitle).
 constexpr int kWindowTitle = 0;
+
+// The core record behind a row of a list view; which alternative it holds
+// says what kind of row it is, so the front end never guesses it from the
+// tab shown.
+using RowItem = std::variant<const FileHit*, const SoftEntry*, const EngineEntry*>;
+enum class RowKind { kHit = 0, kCatalogue = 1, kEngine = 2 };
+inline RowKind KindOf(const RowItem& item) {
+  return static_cast<RowKind>(item.index());
+}
 
 class Ui {
  public:
@@ -38,15 +59,18 @@ class Ui {
   // A control's text; ignored when that window is not open.
   virtual void SetText(Window w, int control, const std::string& text) = 0;
   virtual void Enable(Window w, int control, bool on) = 0;
+  // An item of the main window's menu bar (IDM_*), greyed or not.
+  virtual void EnableMenuItem(int command, bool on) = 0;
   virtual bool IsOpen(Window w) const = 0;
   // A connection slot's status text changed (-1: every slot in use).
   virtual void SlotStatus(int slot, const std::string& text) = 0;
   // Part 0 or 1 of the main window's status bar.
   virtual void StatusBar(int part, const std::string& text) = 0;
-  // Rows of a list view; item is the core record behind the row, whose cell
-  // texts the front end reads on demand. InsertRow returns false when the
-  // control refuses the row.
-  virtual bool InsertRow(int list, int row, const void* item) = 0;
+  // Rows of a list view (IDC_RESULTS_LIST, IDC_ENGINE_LIST); the front end
+  // reads the cell texts from the record on demand. InsertRow returns false
+  // when the control refuses the row.
+  virtual bool InsertRow(int list, int row, RowItem item) = 0;
+  virtual void DeleteRow(int list, int row) = 0;
   virtual void DeleteAllRows(int list) = 0;
   virtual void SetTitle(const std::string& title) = 0;
   virtual void WaitCursor(bool on) = 0;

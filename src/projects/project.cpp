@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engines/engines.h"
+#include "platform/frontend.h"
 #include "platform/ui.h"
 #include "results/store.h"
 #include "util/file.h"
@@ -12,17 +13,8 @@
 
 SearchProject g_project;
 
-void (*g_window_to_project)() = nullptr;
-void (*g_project_to_window)() = nullptr;
-void (*g_update_engine_count)() = nullptr;
-
 namespace {
 
-constexpr int kQueryField = 1014;
-constexpr int kMaxFilesField = 1058;
-constexpr int kFindButton = 1008;
-constexpr int kEngineCountLabel = 1321;
-constexpr int kFilesFoundCount = 1157;
 constexpr int kQueryLimit = 2047;  // what the query field hands over
 
 bool HasPath() {
@@ -97,8 +89,8 @@ void ReadHistoryLine(const char* line, const char* value) {
 }
 
 void ShowFilesFound() {
-  if (!platform::ui().IsOpen(platform::Window::kStatusDialog)) return;
-  platform::ui().SetText(platform::Window::kStatusDialog, kFilesFoundCount,
+  if (!platform::ui().IsOpen(platform::kStatusDialog)) return;
+  platform::ui().SetText(platform::kStatusDialog, IDC_FILES_FOUND,
                          std::string("  ") + IntToText(g_total_hits));
 }
 
@@ -130,7 +122,7 @@ int SaveProject() {
     ErrorBox(LoadText(1509));
     return 0;
   }
-  if (g_window_to_project) g_window_to_project();
+  platform::frontend().WindowToProject();
 
   int ok = FilePrintf(f, "OWNER=%s %i\n", TORVANE_PRODUCT_NAME, TORVANE_VERSION_NUMBER);
   if (g_project.query) ok &= FilePrintf(f, "query=%s\n", StoredText(g_project.query).c_str());
@@ -206,18 +198,10 @@ int LoadProject() {
   FileClose(f);
 
   ShowFilesFound();
-  if (g_project_to_window) {
-    g_project_to_window();
-  } else {
-    ProjectToWindow();
-  }
+  platform::frontend().ProjectToWindow();
   SetWindowTitle();
   if (g_right_tab == 0) FillResultsList();
-  if (g_update_engine_count) {
-    g_update_engine_count();
-  } else {
-    UpdateEngineCountLabel();
-  }
+  platform::frontend().UpdateEngineCount();
   platform::ui().WaitCursor(false);
   return 1;
 }
@@ -277,9 +261,9 @@ HistoryChange WindowToProjectValues(bool exact_ticked, const char* max_files_tex
 void ProjectToWindow() {
   auto& u = platform::ui();
   const std::string query = g_project.query ? *g_project.query : std::string();
-  u.SetText(platform::Window::kMain, kQueryField, query);
-  if (query.empty()) u.Enable(platform::Window::kMain, kFindButton, false);
-  u.SetText(platform::Window::kMain, kMaxFilesField, IntToText(g_project.max_files));
+  u.SetText(platform::kMainWindow, IDC_QUERY, query);
+  if (query.empty()) u.Enable(platform::kMainWindow, IDC_FIND, false);
+  u.SetText(platform::kMainWindow, IDC_MAX_FILES, IntToText(g_project.max_files));
 }
 
 int UpdateEngineCountLabel() {
@@ -288,9 +272,9 @@ int UpdateEngineCountLabel() {
     if (e.selected) ++selected;
   }
   auto& u = platform::ui();
-  u.SetText(platform::Window::kMain, kEngineCountLabel,
+  u.SetText(platform::kMainWindow, IDC_ENGINE_COUNT,
             Format(" %i/%i", selected, static_cast<int>(g_engines.size())));
-  u.Enable(platform::Window::kMain, kFindButton, selected > 0);
+  u.Enable(platform::kMainWindow, IDC_FIND, selected > 0);
   return selected;
 }
 

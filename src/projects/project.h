@@ -31,7 +31,7 @@ extern SearchProject g_project;
 
 // Writes the project to the project path. 1 when written; 0 when there is
 // no path (silently) or the file can't be created ("Unable to write Save
-// File"). Reads the window into the project first (g_window_to_project).
+// File"). Reads the window into the project first (platform::frontend().WindowToProject()).
 int SaveProject();
 // Reads the project path's file: hits and history are replaced, the query,
 // exact, max files and engine selection only where the file has their line.
@@ -45,11 +45,8 @@ int LoadProject();
 void SelectEnginesFromList(const char* text);
 
 // ---- window <-> project ---------------------------------------------------
-// The front end reads and writes the real query controls; until it installs
-// its own functions the core uses the defaults below. Null means default.
-extern void (*g_window_to_project)();    // default: nothing to read
-extern void (*g_project_to_window)();    // default: ProjectToWindow()
-extern void (*g_update_engine_count)();  // default: UpdateEngineCountLabel()
+// The front end reads and writes the real query controls (platform/
+// frontend.h); the functions below are the core's side of it.
 
 // What the query field's drop-down list must do after WindowToProjectValues.
 enum class HistoryChange {

@@ -12,15 +12,11 @@
 #include "results/store.h"
 #include "settings/settings.h"
 #include "util/text.h"
-#include "util/vendor.h"
-
-void (*g_vendor_reply_handler)(const char* page) = nullptr;
 
 namespace {
 
 constexpr int kMsgHunting = 1446;     // "Kite %i Hunting for Filez"
 constexpr int kMsgFilesFound = 1447;  // "%i files found"
-constexpr int kFilesFoundControl = 1157;
 
 bool IsBlank(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -337,8 +333,8 @@ class SemicolonFinder {
 
 void ShowFilesFound(const char* number) {
   auto& ui = platform::ui();
-  if (ui.IsOpen(platform::Window::kStatusDialog)) {
-    ui.SetText(platform::Window::kStatusDialog, kFilesFoundControl, number);
+  if (ui.IsOpen(platform::kStatusDialog)) {
+    ui.SetText(platform::kStatusDialog, IDC_FILES_FOUND, number);
   }
 }
 
@@ -390,12 +386,6 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
   // and keeps every scan below inside the buffer whatever the bytes are.
   // An earlier NUL ends the page.
   page[length] = '\0';
-
-  if (job.request && job.request->find("." TORVANE_VENDOR_DOMAIN) != std::string::npos &&
-      job.request->find("cgi") != std::string::npos) {
-    if (g_vendor_reply_handler) g_vendor_reply_handler(page);
-    return 0;
-  }
 
   SetSlotStatus(slot, LoadText(kMsgHunting), slot + 1);
   int accepted = 0;

@@ -18,10 +18,6 @@ constexpr std::size_t kHitFieldMax = 19;
 // Names of hits are cut to this many characters.
 constexpr std::size_t kHitNameMax = 80;
 
-// Receives the page of a vendor request (the version check's reply); null
-// while nobody listens, and the page is then ignored.
-extern void (*g_vendor_reply_handler)(const char* page);
-
 // Parses one finished page of job (the record of connection slot `slot`):
 // adds a hit for every new location whose link text holds the job's search
 // term, updates the total hit count and Files Found, and shows the slot's

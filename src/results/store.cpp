@@ -23,6 +23,7 @@
 #include <set>
 #include <utility>
 
+#include "catalogue/catalogue.h"
 #include "platform/ui.h"
 #include "util/text.h"
 
@@ -31,7 +32,6 @@ std::int32_t g_total_hits = 0;
 int g_result_rows = 0;
 int g_right_tab = 0;
 bool g_list_filling = false;
-int (*g_fill_catalogue_rows)(int page) = nullptr;
 
 // ---- seen-URL tree ------------------------------------------------------
 
@@ -661,15 +661,15 @@ HitIndex IndexOf(const FileHit* hit) {
 
 void ShowTotalHitCount() {
   using platform::ui;
-  if (ui().IsOpen(platform::Window::kStatusDialog)) {
-    ui().SetText(platform::Window::kStatusDialog, 1157,
+  if (ui().IsOpen(platform::kStatusDialog)) {
+    ui().SetText(platform::kStatusDialog, 1157,
                  std::string("  ") + IntToText(g_total_hits));
   }
 }
 
 void DeleteRows() {
   g_list_filling = true;
-  platform::ui().DeleteAllRows(platform::kResultsList);
+  platform::ui().DeleteAllRows(IDC_RESULTS_LIST);
   g_list_filling = false;
   g_result_rows = 0;
 }
@@ -788,11 +788,11 @@ void ClearWrittenMarks() {
 // ---- results list rows ------------------------------------------------------
 
 int InsertHitRow(int row, const FileHit* hit) {
-  return platform::ui().InsertRow(platform::kResultsList, row, hit) ? 1 : 0;
+  return platform::ui().InsertRow(IDC_RESULTS_LIST, row, platform::RowItem(hit)) ? 1 : 0;
 }
 
 int InsertCatalogueRow(int row, const SoftEntry* entry) {
-  return platform::ui().InsertRow(platform::kResultsList, row, entry) ? 1 : 0;
+  return platform::ui().InsertRow(IDC_RESULTS_LIST, row, platform::RowItem(entry)) ? 1 : 0;
 }
 
 void EmptyResultsList() {
@@ -804,8 +804,8 @@ void EmptyResultsList() {
 int FillResultsList() {
   DeleteRows();
   if (g_right_tab != 0) {
-    if (g_right_tab < 1 || g_right_tab > 4 || !g_fill_catalogue_rows) return 0;
-    return g_fill_catalogue_rows(g_right_tab);
+    if (g_right_tab < 1 || g_right_tab > 4) return 0;
+    return FillCatalogueRows(g_right_tab);
   }
   if (!g_hits.count) return 0;
   ForEachHit([](HitIndex z) {

@@ -82,9 +82,6 @@ extern int g_right_tab;    // the right tab page shown; 0 = Search Results
 // Set while the program itself fills the list: list notifications are
 // ignored meanwhile.
 extern bool g_list_filling;
-// Fills the rows of catalogue page 1-4 and returns 0 when its category list
-// is empty; set by the catalogue.
-extern int (*g_fill_catalogue_rows)(int page);
 
 struct SoftEntry;
 // One row at index row carrying the record; 1, or 0 when the list refuses it.
@@ -94,5 +91,5 @@ int InsertCatalogueRow(int row, const SoftEntry* entry);
 void EmptyResultsList();
 // Deletes every row, keeping the total hit count, and adds the rows of the
 // page shown: every hit with a name and a location in list order on page 0,
-// g_fill_catalogue_rows on pages 1-4. 0 when that page's list is empty.
+// the catalogue's FillCatalogueRows on pages 1-4. 0 when that page's list is empty.
 int FillResultsList();

@@ -155,12 +155,12 @@ VersionResult ComputeVersionResult() {
 void ShowVersionResult() {
   const VersionResult r = ComputeVersionResult();
   auto& u = platform::ui();
-  const auto w = platform::Window::kVersionDialog;
-  u.SetText(w, kLatestVersionField, r.latest_version);
-  u.SetText(w, kLatestBuildField, r.latest_build);
-  u.SetText(w, kLatestDatabaseField, r.latest_database);
+  const auto w = platform::kVersionDialog;
+  u.SetText(w, IDC_LATEST_VERSION, r.latest_version);
+  u.SetText(w, IDC_LATEST_BUILD, r.latest_build);
+  u.SetText(w, IDC_LATEST_DATABASE, r.latest_database);
   u.SetText(w, platform::kWindowTitle, r.title);
-  u.Enable(w, kUpgradeProgramButton, r.upgrade_program);
-  u.Enable(w, kUpgradeDatabaseButton, r.upgrade_database);
-  u.Enable(w, kVersionOkButton, r.ok);
+  u.Enable(w, IDC_UPGRADE_PROGRAM, r.upgrade_program);
+  u.Enable(w, IDC_UPGRADE_DATABASE, r.upgrade_database);
+  u.Enable(w, IDC_VERSION_OK, r.ok);
 }

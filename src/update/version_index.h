@@ -29,19 +29,6 @@ int ParseVersionIndex(const char* text);
 // installs it as g_vendor_reply_handler.
 void HandleVendorReply(const char* page);
 
-// Dialog "Online Version Check" (template 164): its fields and buttons.
-constexpr int kYourVersionField = 1089;
-constexpr int kYourBuildField = 1519;
-constexpr int kLatestVersionField = 1090;
-constexpr int kLatestBuildField = 1521;
-constexpr int kYourDatabaseField = 1092;
-constexpr int kLatestDatabaseField = 1093;
-constexpr int kHistoryButton = 1317;
-constexpr int kUpgradeProgramButton = 1154;
-constexpr int kUpgradeDatabaseButton = 1316;
-constexpr int kVersionOkButton = 1158;
-constexpr int kVersionCancelButton = 1159;
-
 // What ShowVersionResult puts into the dialog.
 struct VersionResult {
   std::string latest_version;     // 1090: "Torvane version 3.02", or empty

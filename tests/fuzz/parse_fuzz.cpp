@@ -19,15 +19,16 @@ void ResetStore() {
   g_total_hits = 0;
 }
 
-void Ignore(const char*) {}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static platform::HeadlessUi ui;
   platform::SetUi(&ui);
-  ui.status_dialog_open = size % 2 == 1;
-  g_vendor_reply_handler = Ignore;
+  if (size % 2 == 1) {
+    ui.open_dialogs.insert(IDD_STATUS);
+  } else {
+    ui.open_dialogs.erase(IDD_STATUS);
+  }
 
   static const char* const kTerms[] = {"a", "zip", "README.TXT", "&"};
   for (int type = -1; type <= 17; ++type) {

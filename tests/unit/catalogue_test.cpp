@@ -68,7 +68,7 @@ TEST_F(CatalogueTest, ModesSplitTheCategories) {
   // Rows of a catalogue page: every entry with a name, the empty one too.
   g_result_rows = 0;
   EXPECT_EQ(FillCatalogueRows(1), 1);
-  EXPECT_EQ(ui_.rows[platform::kResultsList].size(), 3u);
+  EXPECT_EQ(ui_.rows[IDC_RESULTS_LIST].size(), 3u);
   EXPECT_EQ(g_result_rows, 3);
 }
 

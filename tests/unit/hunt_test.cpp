@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "hunt/controller.h"
 #include "hunt/response.h"
 #include "hunt/slots.h"
+#include "platform/frontend.h"
 #include "platform/headless_ui.h"
 #include "platform/host.h"
 #include "platform/net.h"
@@ -124,6 +126,20 @@ class FakeNet : public platform::Net {
 // Status flags of every finished job, by engine ID.
 std::map<int, std::uint32_t> g_done;
 
+// Records each finished job's flags by engine id.
+struct DoneFrontEnd : platform::FrontEnd {
+  void JobDone(int, const EngineEntry& j) override { g_done[j.id] = j.status_flags; }
+};
+
+// A message box that runs the loop meanwhile, as a real one does.
+struct NestingUi : platform::HeadlessUi {
+  std::function<void()> during_box;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override {
+    if (during_box) during_box();
+    return HeadlessUi::MessageBox(text, caption, style);
+  }
+};
+
 class HuntTest : public TempDirTest {
  protected:
   void SetUp() override {
@@ -137,7 +153,7 @@ class HuntTest : public TempDirTest {
     ResetAll();
     g_settings.exact = 0;
     g_hunt.vendor_replies = 1;  // most tests leave the vendor job out
-    g_job_done = [](int, const EngineEntry& j) { g_done[j.id] = j.status_flags; };
+    previous_frontend_ = platform::SetFrontEnd(&frontend_);
     for (int id = 1; id <= 5; ++id) {
       EngineEntry& e = g_engines.emplace_back();
       e.id = id;
@@ -148,6 +164,7 @@ class HuntTest : public TempDirTest {
   void TearDown() override {
     ResetAll();
     platform::SetUi(previous_ui_);
+    platform::SetFrontEnd(previous_frontend_);
     platform::SetNet(previous_net_);
     platform::SetHost(previous_host_);
     TempDirTest::TearDown();
@@ -162,9 +179,6 @@ class HuntTest : public TempDirTest {
     FreeHitList();
     SeenTreeFree(g_seen_urls);
     g_total_hits = 0;
-    g_vendor_reply_handler = nullptr;
-    g_open_report = nullptr;
-    g_job_done = nullptr;
     g_done.clear();
   }
 
@@ -192,7 +206,9 @@ class HuntTest : public TempDirTest {
     return ReadFile("reports/" + std::to_string(id) + ".htm").find(text) != std::string::npos;
   }
 
-  platform::HeadlessUi ui_;
+  NestingUi ui_;
+  DoneFrontEnd frontend_;
+  platform::FrontEnd* previous_frontend_ = nullptr;
   FakeNet net_;
   platform::ManualHost host_;
   platform::Ui* previous_ui_ = nullptr;
@@ -332,7 +348,7 @@ TEST_F(HuntTest, CancelGivesBackTimersSocketsAndLookups) {
   g_settings.packcount = 2;
   ASSERT_EQ(StartHunt("x", {1, 2, 3}), 1);
   const Socket s0 = g_slots[0].socket;
-  host_.PostMessage(kWmCommand, kCmdCancel, 0);
+  host_.PostMessage(kWmCommand, IDC_CANCEL, 0);
   host_.Pump();
   EXPECT_TRUE(host_.timers.empty());
   EXPECT_FALSE(net_.sockets[s0].open);
@@ -426,15 +442,12 @@ TEST_F(FinishTest, BytesBehindANulAreSavedButNotRead) {
 }
 
 TEST_F(FinishTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
-  static std::string got;
-  static int calls;
-  static bool untouched;
-  calls = 0;
-  g_vendor_reply_handler = [](const char* page) {
-    if (++calls > 1) return;
-    got = page;
-    // A message box shown here runs the loop: ticks, polls and data events
-    // must leave the answer being handled alone.
+  int boxes = 0;
+  bool untouched = false;
+  ui_.during_box = [&] {
+    if (++boxes > 1) return;
+    // The message box runs the loop: ticks, polls and data events must
+    // leave the answer being handled alone.
     for (int i = 0; i < 25; ++i) TimeoutTick();
     PollSlots();
     OnDataEvent(g_slots[0].socket, 0);
@@ -442,11 +455,13 @@ TEST_F(FinishTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
   };
   g_settings.packcount = 1;
   StartRunTimers();
-  Hold("HTTP/1.0 200 OK\r\n\r\n#VER1=301;\n", kVendorNewsAddress, kRequestVendorJob);
+  const int replies = g_hunt.vendor_replies;
+  Hold("HTTP/1.0 200 OK\r\n\r\n#MESSAGE=hello;\n", kVendorNewsAddress, kRequestVendorJob);
   EXPECT_EQ(FinishResponse(0, 0), kFinishConsumed);
-  EXPECT_EQ(got, "HTTP/1.0 200 OK\r\n\r\n#VER1=301;\n");
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(g_hunt.vendor_replies, replies + 1);
+  EXPECT_EQ(boxes, 1);
   EXPECT_TRUE(untouched);
+  ui_.during_box = nullptr;
   EXPECT_FALSE(FileExists("reports/4.htm"));
   // The ordered insert file is saved under its address's last segment.
   const std::uint32_t save = kRequestVendorJob | kRequestSaveToFile;

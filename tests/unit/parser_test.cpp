@@ -23,7 +23,6 @@ class ParserTest : public ::testing::Test {
   void TearDown() override {
     platform::SetUi(previous_ui_);
     g_settings.exact = saved_exact_;
-    g_vendor_reply_handler = nullptr;
     Reset();
   }
   static void Reset() {
@@ -219,12 +218,12 @@ TEST_F(ParserTest, MetAgainAfterTidyingStillTerminates) {
 }
 
 TEST_F(ParserTest, StatusTextsAndFilesFound) {
-  ui_.status_dialog_open = true;
+  ui_.open_dialogs.insert(IDD_STATUS);
   g_total_hits = 7;
   EXPECT_EQ(Parse(2, "zip", "<a href=\"ftp://h/a.zip\">a.zip</a>", 0, 4), 1);
   EXPECT_EQ(ui_.slot_status[4], " 1 files found");
   EXPECT_EQ(g_total_hits, 8);
-  EXPECT_EQ((ui_.texts[{static_cast<int>(platform::Window::kStatusDialog), 1157}]), "8");
+  EXPECT_EQ((ui_.texts[{IDD_STATUS, 1157}]), "8");
   EXPECT_TRUE(std::any_of(ui_.log.begin(), ui_.log.end(), [](const std::string& line) {
     return line.find("Kite 5 Hunting for Filez") != std::string::npos;
   }));
@@ -232,31 +231,15 @@ TEST_F(ParserTest, StatusTextsAndFilesFound) {
   ui_.texts.clear();
   EXPECT_EQ(Parse(2, "zip", "no links", 0, 4), 0);
   EXPECT_EQ(ui_.slot_status[4], " 0 files found");
-  EXPECT_TRUE(ui_.texts.find({static_cast<int>(platform::Window::kStatusDialog), 1157}) ==
+  EXPECT_TRUE(ui_.texts.find({IDD_STATUS, 1157}) ==
               ui_.texts.end());
 }
 
-std::string g_vendor_page;
-void CatchVendorPage(const char* page) {
-  g_vendor_page = page;
-}
-
-TEST_F(ParserTest, NullPagesAndVendorReplies) {
+TEST_F(ParserTest, NullPage) {
   EngineEntry job;
   job.query = "x";
   EXPECT_EQ(ParseResultPage(0, job, nullptr, 0), 0);
   EXPECT_TRUE(ui_.log.empty());
-
-  g_vendor_reply_handler = CatchVendorPage;
-  job.request = "GET http://www.torvane.example/cgi-bin/ver.cgi HTTP/1.0\r\n\r\n";
-  char page[] = "<a href=\"ftp://h/x\">x</a>";
-  EXPECT_EQ(ParseResultPage(0, job, page, sizeof page - 1), 0);
-  EXPECT_EQ(g_vendor_page, page);
-  EXPECT_TRUE(Hits().empty());
-  EXPECT_TRUE(ui_.log.empty());
-  // Without "cgi" it is an ordinary page.
-  job.request = "GET http://www.torvane.example/x HTTP/1.0\r\n\r\n";
-  EXPECT_EQ(ParseResultPage(0, job, page, sizeof page - 1), 1);
 }
 
 TEST(ParserHelpers, CopySkipAndTidy) {

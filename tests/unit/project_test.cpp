@@ -78,7 +78,7 @@ class ProjectTest : public TempDirTest {
     return out;
   }
   std::string Text(platform::Window w, int control) {
-    return ui_.texts[std::make_pair(static_cast<int>(w), control)];
+    return ui_.texts[std::make_pair(w.dialog, control)];
   }
   platform::HeadlessUi ui_;
 };
@@ -113,7 +113,7 @@ TEST_F(ProjectTest, SaveWritesTheFileByteForByteAndLoadRestoresIt) {
   for (auto& h : g_project.history) h = "stale";
   for (auto& e : g_engines) e.selected = 0;
   FreeHitList();
-  ui_.status_dialog_open = true;
+  ui_.open_dialogs.insert(IDD_STATUS);
   ASSERT_EQ(LoadProject(), 1);
   EXPECT_EQ(g_project.query, "setup.exe,readme");
   EXPECT_EQ(g_project.exact, 0);
@@ -126,11 +126,11 @@ TEST_F(ProjectTest, SaveWritesTheFileByteForByteAndLoadRestoresIt) {
                              "a.zip|ftp://h/a.zip|-|-|0"}));
   // The nameless hit is not counted and has no row.
   EXPECT_EQ(g_total_hits, 2);
-  EXPECT_EQ(ui_.rows[platform::kResultsList].size(), 2u);
-  EXPECT_EQ(Text(platform::Window::kStatusDialog, 1157), "  2");
-  EXPECT_EQ(Text(platform::Window::kMain, 1014), "setup.exe,readme");
-  EXPECT_EQ(Text(platform::Window::kMain, 1058), "120");
-  EXPECT_EQ(Text(platform::Window::kMain, 1321), " 2/5");
+  EXPECT_EQ(ui_.rows[IDC_RESULTS_LIST].size(), 2u);
+  EXPECT_EQ(Text(platform::kStatusDialog, 1157), "  2");
+  EXPECT_EQ(Text(platform::kMainWindow, 1014), "setup.exe,readme");
+  EXPECT_EQ(Text(platform::kMainWindow, 1058), "120");
+  EXPECT_EQ(Text(platform::kMainWindow, 1321), " 2/5");
   EXPECT_EQ(ui_.log.back(), "wait off");
   EXPECT_NE(std::find(ui_.log.begin(), ui_.log.end(), "title Torvane 3.01 - [p.tvs]"),
             ui_.log.end());
@@ -236,13 +236,13 @@ TEST_F(ProjectTest, SaveAndLoadFailures) {
   g_project.history[2] = "gone";
   AppendLoadedHit(Hit("a", "ftp://h/a", nullptr, nullptr));
   g_total_hits = 1;
-  ui_.rows[platform::kResultsList].push_back(nullptr);
+  ui_.rows[IDC_RESULTS_LIST].push_back(static_cast<const FileHit*>(nullptr));
   EXPECT_EQ(LoadProject(), 0);
   EXPECT_EQ(HitCount(), 0u);
   EXPECT_FALSE(g_project.history[2].has_value());
   EXPECT_EQ(g_project.query, "kept");
   EXPECT_EQ(g_total_hits, 0);
-  EXPECT_TRUE(ui_.rows[platform::kResultsList].empty());
+  EXPECT_TRUE(ui_.rows[IDC_RESULTS_LIST].empty());
   for (const auto& line : ui_.log) EXPECT_NE(line.rfind("box ", 0), 0u) << line;
 }
 

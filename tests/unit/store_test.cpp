@@ -44,12 +44,11 @@ class StoreTest : public ::testing::Test {
     g_total_hits = 0;
     g_result_rows = 0;
     g_right_tab = 0;
-    g_fill_catalogue_rows = nullptr;
   }
   V RowNames() {
     V names;
-    for (const void* p : ui_.rows[platform::kResultsList]) {
-      names.push_back(*static_cast<const FileHit*>(p)->name);
+    for (const platform::RowItem& row : ui_.rows[IDC_RESULTS_LIST]) {
+      names.push_back(*std::get<const FileHit*>(row)->name);
     }
     return names;
   }
@@ -188,17 +187,11 @@ TEST_F(StoreTest, RowsAsFoundRefilledInListOrderAndEmptied) {
   AddFileHit("ftp://h/b", "B", "1", "", 0);
   EXPECT_EQ(RowNames(), (V{"c", "a", "B"}));
   EXPECT_EQ(g_result_rows, 3);
-  // Off the results page the catalogue fills its page, and new hits get no row.
-  static int catalogue_page;
-  catalogue_page = -1;
-  g_fill_catalogue_rows = [](int page) {
-    catalogue_page = page;
-    return 0;
-  };
+  // Off the results page the (here empty) catalogue fills its page, and new
+  // hits get no row.
   g_right_tab = 2;
   g_total_hits = 3;
   EXPECT_EQ(FillResultsList(), 0);
-  EXPECT_EQ(catalogue_page, 2);
   AddFileHit("ftp://h/d", "d", "1", "", 0);
   EXPECT_TRUE(RowNames().empty());
   g_right_tab = 0;
@@ -210,13 +203,13 @@ TEST_F(StoreTest, RowsAsFoundRefilledInListOrderAndEmptied) {
   // count only when it is open.
   EmptyResultsList();
   EXPECT_TRUE(ui_.texts.empty());
-  ui_.status_dialog_open = true;
+  ui_.open_dialogs.insert(IDD_STATUS);
   g_total_hits = 5;
   EmptyResultsList();
   EXPECT_EQ(g_total_hits, 0);
   EXPECT_EQ(g_result_rows, 0);
   EXPECT_TRUE(RowNames().empty());
-  EXPECT_EQ((ui_.texts[{static_cast<int>(platform::Window::kStatusDialog), 1157}]), "  0");
+  EXPECT_EQ((ui_.texts[{IDD_STATUS, 1157}]), "  0");
   EXPECT_EQ(HitCount(), 7u);
   EXPECT_EQ(ui_.filling, std::vector<bool>(5, true));
   EXPECT_FALSE(g_list_filling);

@@ -133,7 +133,7 @@ TEST_F(VersionIndexTest, ResultShownInTheDialog) {
        "Torvane version 1.234||1.5| 1316 1158"},
       {"#VER1=100\n", nullptr, "||| 1158"},  // below 101: not shown
   };
-  const int dlg = static_cast<int>(platform::Window::kVersionDialog);
+  const int dlg = IDD_VERSION_CHECK;
   for (const auto& c : cases) {
     g_version_index = VersionIndex{};
     g_catalogue.version =
@@ -144,7 +144,7 @@ TEST_F(VersionIndexTest, ResultShownInTheDialog) {
     std::string shown =
         ui_.texts[{dlg, 1090}] + "|" + ui_.texts[{dlg, 1521}] + "|" + ui_.texts[{dlg, 1093}] + "|";
     for (const char* button : {"1154", "1316", "1158"}) {
-      if (std::count(ui_.log.begin(), ui_.log.end(), "enable 2:" + std::string(button) + "|1")) {
+      if (std::count(ui_.log.begin(), ui_.log.end(), "enable 164:" + std::string(button) + "|1")) {
         shown += std::string(" ") + button;
       }
     }
