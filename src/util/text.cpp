@@ -17,14 +17,6 @@ void CopyN(char* dst, const char* src, std::size_t n) {
   dst[i] = '\0';
 }
 
-char* CopyUntil(char* dst, const char* src, char stop) {
-  if (!dst || !src) return dst;
-  std::size_t i = 0;
-  for (; src[i] && src[i] != stop; ++i) dst[i] = src[i];
-  dst[i] = '\0';
-  return dst;
-}
-
 static int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
 
 const char* FindNoCase(const char* text, const char* pattern) {

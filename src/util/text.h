@@ -13,8 +13,6 @@ extern char g_scratch[kScratchSize];
 
 // Copies at most n characters and always terminates (dst needs n + 1 bytes).
 void CopyN(char* dst, const char* src, std::size_t n);
-// Copies src up to (not including) the first stop character; returns dst.
-char* CopyUntil(char* dst, const char* src, char stop);
 // First place of pattern in text, comparing after tolower; null if none or
 // if the pattern is empty.
 const char* FindNoCase(const char* text, const char* pattern);
