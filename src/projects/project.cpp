@@ -117,41 +117,37 @@ int MaxFilesFromText(const char* text) {
 
 int SaveProject() {
   if (!HasPath()) return 0;
-  FileHandle f = FileCreate(g_settings.filename->c_str());
-  if (!f) {
+  FileWriter f(*g_settings.filename);
+  if (!f.IsOpen()) {
     ErrorBox(LoadText(1509));
     return 0;
   }
   platform::frontend().WindowToProject();
 
-  int ok = FilePrintf(f, "OWNER=%s %i\n", TORVANE_PRODUCT_NAME, TORVANE_VERSION_NUMBER);
-  if (g_project.query) ok &= FilePrintf(f, "query=%s\n", StoredText(g_project.query).c_str());
-  ok &= FilePrintf(f, "exact=%i\n", g_project.exact);
-  ok &= FilePrintf(f, "files=%i\n", g_project.max_files);
+  f.Printf("OWNER=%s %i\n", TORVANE_PRODUCT_NAME, TORVANE_VERSION_NUMBER);
+  if (g_project.query) f.Printf("query=%s\n", StoredText(g_project.query).c_str());
+  f.Printf("exact=%i\n", g_project.exact);
+  f.Printf("files=%i\n", g_project.max_files);
   for (int i = 0; i < kHistorySize; ++i) {
     const auto& entry = g_project.history[static_cast<std::size_t>(i)];
     if (!entry || entry->empty()) continue;
-    ok &= FilePrintf(f, "history%i=%s\n", i, StoredText(entry).c_str());
+    f.Printf("history%i=%s\n", i, StoredText(entry).c_str());
   }
-  ok &= FilePrintf(f, "engine=");
+  f.Printf("engine=");
   for (const EngineEntry& e : g_engines) {
-    if (e.selected) ok &= FilePrintf(f, "%i,", e.id);
+    if (e.selected) f.Printf("%i,", e.id);
   }
-  ok &= FilePrintf(f, "\nBODY=\n");
+  f.Printf("\nBODY=\n");
   for (const FileHit* hit : HitsInListOrder()) {
-    ok &= FilePrintf(f, "%s<1>%s<2>%s<3>%s<4>%i<5>%i\n", StoredText(hit->name).c_str(),
-                     StoredText(hit->location).c_str(), StoredText(hit->size).c_str(),
-                     StoredText(hit->date).c_str(), static_cast<int>(hit->mark_flags),
-                     static_cast<int>(hit->tag));
+    f.Printf("%s<1>%s<2>%s<3>%s<4>%i<5>%i\n", StoredText(hit->name).c_str(),
+             StoredText(hit->location).c_str(), StoredText(hit->size).c_str(),
+             StoredText(hit->date).c_str(), static_cast<int>(hit->mark_flags),
+             static_cast<int>(hit->tag));
   }
-  ok &= std::fflush(f) == 0 ? 1 : 0;
-  FileClose(f);
   // A disk that fills up half-way must not pass for a saved project.
-  if (!ok) {
-    ErrorBox(LoadText(1509));
-    return 0;
-  }
-  return 1;
+  if (f.Close()) return 1;
+  ErrorBox(LoadText(1509));
+  return 0;
 }
 
 int LoadProject() {

@@ -30,8 +30,9 @@ struct SearchProject {
 extern SearchProject g_project;
 
 // Writes the project to the project path. 1 when written; 0 when there is
-// no path (silently) or the file can't be created ("Unable to write Save
-// File"). Reads the window into the project first (platform::frontend().WindowToProject()).
+// no path (silently) or the file can't be created or written whole
+// ("Unable to write Save File"). Reads the window into the project first
+// (platform::frontend().WindowToProject()).
 int SaveProject();
 // Reads the project path's file: hits and history are replaced, the query,
 // exact, max files and engine selection only where the file has their line.

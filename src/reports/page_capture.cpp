@@ -38,14 +38,11 @@ int SaveEnginePage(const char* text, std::size_t len, const EngineEntry* engine)
     text += body;
     len -= body;
   }
-  FileHandle f = FileCreate(EnginePagePath(engine->id).c_str());
-  if (!f) {
-    ErrorBox(LoadText(1457));
-    return 0;
-  }
-  FileWrite(f, text, len);
-  FileClose(f);
-  return 1;
+  FileWriter f(EnginePagePath(engine->id));
+  f.Write(text, len);
+  if (f.Close()) return 1;
+  ErrorBox(LoadText(1457));
+  return 0;
 }
 
 int SaveEnginePage(const std::string& text, const EngineEntry* engine) {

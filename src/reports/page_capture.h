@@ -13,8 +13,8 @@ constexpr std::size_t kMessagePageLimit = 2048;
 // Saves len bytes of text (NUL bytes included) as the engine's page. When
 // the text holds the end of an HTTP header ("\r\n\r\n") with something
 // behind it, only the part behind it is saved. 1 on success; 0 when text
-// or engine is null, or when the file can't be created (after the error
-// box "Unable to write report file").
+// or engine is null, or when the file can't be created or written (after
+// the error box "Unable to write report file").
 int SaveEnginePage(const char* text, std::size_t len, const EngineEntry* engine);
 int SaveEnginePage(const std::string& text, const EngineEntry* engine);
 

@@ -32,135 +32,131 @@ std::string ReportPath(const char* name) {
   return JoinPath("reports", name);
 }
 
-void WriteHitRow(FileHandle f, const FileHit& hit) {
+void WriteHitRow(FileWriter& f, const FileHit& hit) {
   const std::string location = hit.location ? *hit.location : std::string();
-  FilePrintf(f, "<tr><td NOWRAP %s>", kCell);
-  FilePrintf(f, "<a href=\"%s\">%s</a><br>\n", HtmlEscape(location).c_str(), Esc(hit.name).c_str());
-  FilePrintf(f, "</td><td NOWRAP %s>", kCell);
-  FileWrite(f, Esc(hit.size));
-  FilePrintf(f, "</td><td NOWRAP %s>", kCell);
-  FileWrite(f, Esc(hit.date));
-  FilePrintf(f, "</td><td NOWRAP %s>", kCell);
+  f.Printf("<tr><td NOWRAP %s>", kCell);
+  f.Printf("<a href=\"%s\">%s</a><br>\n", HtmlEscape(location).c_str(), Esc(hit.name).c_str());
+  f.Printf("</td><td NOWRAP %s>", kCell);
+  f.Write(Esc(hit.size));
+  f.Printf("</td><td NOWRAP %s>", kCell);
+  f.Write(Esc(hit.date));
+  f.Printf("</td><td NOWRAP %s>", kCell);
   // Cut first, escape after, so an entity is never split in the middle.
-  FileWrite(f, HtmlEscape(location.substr(0, 50)));
-  FilePrintf(f, "</td></tr>\n");
+  f.Write(HtmlEscape(location.substr(0, 50)));
+  f.Printf("</td></tr>\n");
+}
+
+// Closes a page. A page that was not written whole gets the same error box
+// as one that could not be created: either way the file is not the page.
+int PageDone(FileWriter& f, int error_id) {
+  if (f.Close()) return 1;
+  ErrorBox(LoadText(error_id));
+  return 0;
 }
 
 }  // namespace
 
-void WriteReportHead(FileHandle f, const char* title) {
-  FilePrintf(f, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n");
-  FilePrintf(f, "<HTML>\n");
-  FilePrintf(f, "<HEAD>\n");
-  FilePrintf(f, "<TITLE>Torvane - %s</TITLE>\n", title ? title : "");
-  FilePrintf(f, "<META NAME=\"GENERATOR\" CONTENT=\"Torvane %s\">\n", TORVANE_VERSION_TEXT);
-  FilePrintf(f, "<META NAME=\"DESCRIPTION\" CONTENT=\"Torvane %s Search Results.\">\n",
-             TORVANE_VERSION_TEXT);
-  FilePrintf(f, "</HEAD>\n");
+void WriteReportHead(FileWriter& f, const char* title) {
+  f.Printf("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n");
+  f.Printf("<HTML>\n");
+  f.Printf("<HEAD>\n");
+  f.Printf("<TITLE>Torvane - %s</TITLE>\n", title ? title : "");
+  f.Printf("<META NAME=\"GENERATOR\" CONTENT=\"Torvane %s\">\n", TORVANE_VERSION_TEXT);
+  f.Printf("<META NAME=\"DESCRIPTION\" CONTENT=\"Torvane %s Search Results.\">\n",
+           TORVANE_VERSION_TEXT);
+  f.Printf("</HEAD>\n");
 }
 
-void WriteResultsTableHeader(FileHandle f) {
-  if (!f) return;
-  FilePrintf(f, "<font size=-1>\n");
-  FilePrintf(f, "<tr>\n");
-  for (int id = 1525; id <= 1528; ++id) FileWrite(f, std::string(LoadText(id)));
+void WriteResultsTableHeader(FileWriter& f) {
+  f.Printf("<font size=-1>\n");
+  f.Printf("<tr>\n");
+  for (int id = 1525; id <= 1528; ++id) f.Write(std::string(LoadText(id)));
 }
 
 int WriteIntroPage() {
-  FileHandle f = FileCreate(ReportPath("intro.htm").c_str());
-  if (!f) {
-    ErrorBox(LoadText(1520));
-    return 0;
-  }
+  FileWriter f(ReportPath("intro.htm"));
+  if (!f.IsOpen()) return PageDone(f, 1520);
   WriteReportHead(f, "");
-  FilePrintf(f,
-             "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
-             "ALINK=\"#FFFF00\">\n");
+  f.Printf(
+      "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
+      "ALINK=\"#FFFF00\">\n");
   if (!g_engines.empty()) {
     const EngineEntry& e = g_engines.front();
     const std::string request = Esc(e.request);
-    FilePrintf(f, "<font size=+2><b>%s<br></b><font>", Esc(e.name).c_str());
-    FilePrintf(f, "(<a href=\"%s\" target=_parent><font color=\"#0000FF\">%s</font></a>)<br><br>",
-               request.c_str(), request.c_str());
-    FilePrintf(f, "<font size=+1><b>Hits: %i</b></font>", static_cast<int>(g_total_hits));
+    f.Printf("<font size=+2><b>%s<br></b><font>", Esc(e.name).c_str());
+    f.Printf("(<a href=\"%s\" target=_parent><font color=\"#0000FF\">%s</font></a>)<br><br>",
+             request.c_str(), request.c_str());
+    f.Printf("<font size=+1><b>Hits: %i</b></font>", static_cast<int>(g_total_hits));
   }
-  FilePrintf(f, "<br><br><hr><br><br>");
+  f.Printf("<br><br><hr><br><br>");
   WriteReportInsert(f, kInsertPageEnd);
-  FilePrintf(f, "</BODY>\n");
-  FilePrintf(f, "</HTML>\n");
-  FileClose(f);
-  return 1;
+  f.Printf("</BODY>\n");
+  f.Printf("</HTML>\n");
+  return PageDone(f, 1520);
 }
 
 int WriteMenuPage() {
-  FileHandle f = FileCreate(ReportPath("menu.htm").c_str());
-  if (!f) {
-    ErrorBox(LoadText(1523));
-    return 0;
-  }
+  FileWriter f(ReportPath("menu.htm"));
+  if (!f.IsOpen()) return PageDone(f, 1523);
   WriteReportHead(f, LoadText(1524));
-  FilePrintf(f,
-             "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
-             "ALINK=\"#FFFF00\">\n");
-  FilePrintf(f, "<center><table border=1 bgcolor=\"#FFFFFF\"><tr><td>\n");
-  FilePrintf(f, "<table cellspacing=6 cellpadding=6 border=2 bgcolor=\"#C0C0C0\">\n");
-  FilePrintf(f, "<tr><td><font size=-1><b><table border=0 cellspacing=3 cellpadding=5>\n");
-  FilePrintf(f, "<tr><td bgcolor=\"#40797F\">\n");
-  FilePrintf(f,
-             "<a href=\"results.htm\" target=main><font size=-1 face=\"Arial Narrow\" "
-             "color=\"#FFFF00\"><b>Summary</a></td></tr><tr><td NOWRAP bgcolor=\"#40797F\">\n");
+  f.Printf(
+      "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
+      "ALINK=\"#FFFF00\">\n");
+  f.Printf("<center><table border=1 bgcolor=\"#FFFFFF\"><tr><td>\n");
+  f.Printf("<table cellspacing=6 cellpadding=6 border=2 bgcolor=\"#C0C0C0\">\n");
+  f.Printf("<tr><td><font size=-1><b><table border=0 cellspacing=3 cellpadding=5>\n");
+  f.Printf("<tr><td bgcolor=\"#40797F\">\n");
+  f.Printf(
+      "<a href=\"results.htm\" target=main><font size=-1 face=\"Arial Narrow\" "
+      "color=\"#FFFF00\"><b>Summary</a></td></tr><tr><td NOWRAP bgcolor=\"#40797F\">\n");
   for (const EngineEntry& e : g_engines) {
     if (!e.selected) continue;
     // Yellow for an engine that found something, olive for one that didn't.
-    FilePrintf(f,
-               "<a href=\"%i.htm\" target=main><font size=-1 face=\"Arial Narrow\" "
-               "color=\"#%s00\"><b>%s</a></td></tr><tr><td NOWRAP bgcolor=\"#40797F\">\n",
-               static_cast<int>(e.id), e.hits ? "FFFF" : "BBBB", Esc(e.name).c_str());
+    f.Printf(
+        "<a href=\"%i.htm\" target=main><font size=-1 face=\"Arial Narrow\" "
+        "color=\"#%s00\"><b>%s</a></td></tr><tr><td NOWRAP bgcolor=\"#40797F\">\n",
+        static_cast<int>(e.id), e.hits ? "FFFF" : "BBBB", Esc(e.name).c_str());
   }
-  FilePrintf(f, "</td></tr></table>\n");
-  FilePrintf(f, "</td></tr></table><br>\n");
-  FilePrintf(f,
-             "<center><a href=\"%s\" target=_parent><img src=\"b_torva.gif\" ALT=\"Buy It\" "
-             "border=0><br><br>\n",
-             TORVANE_ORDER_PAGE);
-  FilePrintf(f, "</td></tr></table>\n");
-  FilePrintf(f,
-             "<br><center><a href=\"%s\" target=_parent><img src=\"torvanow.gif\" "
-             "border=0><br><font size=-1><b>Created By Torvane</b></font></a></center></BODY>\n",
-             TORVANE_VENDOR_HOME);
+  f.Printf("</td></tr></table>\n");
+  f.Printf("</td></tr></table><br>\n");
+  f.Printf(
+      "<center><a href=\"%s\" target=_parent><img src=\"b_torva.gif\" ALT=\"Buy It\" "
+      "border=0><br><br>\n",
+      TORVANE_ORDER_PAGE);
+  f.Printf("</td></tr></table>\n");
+  f.Printf(
+      "<br><center><a href=\"%s\" target=_parent><img src=\"torvanow.gif\" "
+      "border=0><br><font size=-1><b>Created By Torvane</b></font></a></center></BODY>\n",
+      TORVANE_VENDOR_HOME);
   WriteReportInsert(f, kInsertPageEnd);
-  FilePrintf(f, "</BODY>\n");
-  FilePrintf(f, "</HTML>\n");
-  FileClose(f);
-  return 1;
+  f.Printf("</BODY>\n");
+  f.Printf("</HTML>\n");
+  return PageDone(f, 1523);
 }
 
 int WriteReportSet() {
-  FileHandle f = FileCreate(ReportPath("results.htm").c_str());
-  if (!f) {
-    ErrorBox(LoadText(1521));
-    return 0;
-  }
+  FileWriter f(ReportPath("results.htm"));
+  if (!f.IsOpen()) return PageDone(f, 1521);
   int ok = WriteIntroPage();
   ok &= WriteMenuPage();
   WriteReportHead(f, LoadText(1522));
-  FilePrintf(f,
-             "<BODY TEXT=\"#000000\" BGCOLOR=\"FFFFFF\" LINK=\"#900000\" VLINK=\"#800080\" "
-             "ALINK=\"#FF0000\">\n");
+  f.Printf(
+      "<BODY TEXT=\"#000000\" BGCOLOR=\"FFFFFF\" LINK=\"#900000\" VLINK=\"#800080\" "
+      "ALINK=\"#FF0000\">\n");
   WriteReportInsert(f, kInsertSummaryTop);
-  FilePrintf(f, "<img src=\"torva.jpg\"><br><br>");
+  f.Printf("<img src=\"torva.jpg\"><br><br>");
   // Strings 1529 and 1530 are formats with one %s and one %i.
-  FileWrite(f, Format(LoadText(1529), g_settings.exact ? "" : "Substring "));
-  FileWrite(f, Format(LoadText(1530), static_cast<int>(g_total_hits)));
-  FilePrintf(f, "</font></b><br><br>\n");
+  f.Write(Format(LoadText(1529), g_settings.exact ? "" : "Substring "));
+  f.Write(Format(LoadText(1530), static_cast<int>(g_total_hits)));
+  f.Printf("</font></b><br><br>\n");
   ClearWrittenMarks();
-  FilePrintf(f, "<table>\n");
+  f.Printf("<table>\n");
   WriteResultsTableHeader(f);
   while (FileHit* hit = NextUnwrittenHit()) {
     hit->mark_flags |= kWrittenMark;
     WriteHitRow(f, *hit);
   }
-  FilePrintf(f, "</table>\n");
-  FileClose(f);
+  f.Printf("</table>\n");
+  ok &= PageDone(f, 1521);
   return ok;
 }

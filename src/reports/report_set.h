@@ -8,15 +8,17 @@
 
 // Writes the three pages. When results.htm can't be created nothing is
 // written (after an error box); a failed intro or menu page does not stop
-// the summary. Returns 1 when all three pages were created, else 0; the
-// window's callers ignore it (each failure has shown its own box), the
-// command-line tool turns it into its exit status.
+// the summary. A page that can't be created or written whole shows its
+// error box ("Unable to open file 'results.htm'" and so on). Returns 1 when
+// all three pages were written, else 0; the window's callers ignore it
+// (each failure has shown its own box), the command-line tool turns it into
+// its exit status.
 int WriteReportSet();
 // One page each; 1 on success, 0 (after an error box) when the file can't
-// be created.
+// be created or written.
 int WriteIntroPage();
 int WriteMenuPage();
 // The DOCTYPE and head lines shared by the three pages.
-void WriteReportHead(FileHandle f, const char* title);
-// The header row of the summary table; nothing for a null file.
-void WriteResultsTableHeader(FileHandle f);
+void WriteReportHead(FileWriter& f, const char* title);
+// The header row of the summary table.
+void WriteResultsTableHeader(FileWriter& f);

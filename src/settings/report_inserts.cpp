@@ -59,9 +59,9 @@ const std::string* ReportInsertText(int section) {
   return s && !s->empty() ? &*s : nullptr;
 }
 
-int WriteReportInsert(FileHandle f, int section) {
+int WriteReportInsert(FileWriter& f, int section) {
   const std::string* text = ReportInsertText(section);
-  if (!f || !text) return 0;
+  if (!f.Ok() || !text) return 0;
   std::string copy = *text;
   const std::string count = IntToText(g_settings.next);
   static const char kCount[] = "$COUNT";
@@ -72,5 +72,6 @@ int WriteReportInsert(FileHandle f, int section) {
   }
   g_settings.next = g_settings.next > 98 ? 1 : g_settings.next + 1;
   copy += '\n';
-  return FileWrite(f, copy);
+  f.Write(copy);
+  return f.Ok() ? 1 : 0;
 }

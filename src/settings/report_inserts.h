@@ -21,8 +21,8 @@ extern ReportInserts g_report_inserts;
 int LoadReportInserts();
 // Writes section n with every "$COUNT" replaced by g_settings.next, then a
 // line feed, and advances next (above 98 it starts again at 1). Nothing is
-// written, and next stays, for an empty or unknown section or a null file.
-// Returns 1 when something was written.
-int WriteReportInsert(FileHandle f, int section);
+// written, and next stays, for an empty or unknown section or a file that
+// has already failed. Returns 1 when the section was written.
+int WriteReportInsert(FileWriter& f, int section);
 // The text of section n, or null when it is empty or out of range.
 const std::string* ReportInsertText(int section);

@@ -120,18 +120,10 @@ std::string SettingsText() {
 }
 
 int SaveSettings() {
-  FileHandle f = FileCreate(kSettingsFile);
-  if (!f) {
-    ErrorBox(LoadText(1450));
-    return 0;
-  }
-  // A full disk must not pass for a saved file: the write and the close
-  // (which flushes) are both checked.
-  const int written = FileWrite(f, SettingsText());
-  const int closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    ErrorBox(LoadText(1450));
-    return 0;
-  }
-  return 1;
+  FileWriter f(kSettingsFile);
+  f.Write(SettingsText());
+  // A full disk must not pass for a saved file.
+  if (f.Close()) return 1;
+  ErrorBox(LoadText(1450));
+  return 0;
 }

@@ -28,7 +28,8 @@ extern AppSettings g_settings;
 // Reads torva.ini from the working directory (defaults when missing);
 // always returns 1.
 int LoadSettings();
-// Writes torva.ini; 1 on success, 0 (after an error box) when it can't.
+// Writes torva.ini; 1 on success, 0 (after the error box "Unable to open
+// file 'torva.ini'") when it can't be created or written.
 int SaveSettings();
 // True when a proxy host is set and not empty.
 bool ProxySet();

@@ -1,15 +1,19 @@
 #include "util/file.h"
 
-#include "util/text.h"
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-FileHandle FileOpenRead(const char* path) { return path ? std::fopen(path, "rb") : nullptr; }
+#include "util/text.h"
 
-FileHandle FileCreate(const char* path) { return path ? std::fopen(path, "wb") : nullptr; }
+FileHandle FileOpenRead(const char* path) {
+  return path ? std::fopen(path, "rb") : nullptr;
+}
+
+FileHandle FileCreate(const char* path) {
+  return path ? std::fopen(path, "wb") : nullptr;
+}
 
 void FileClose(FileHandle f) {
   if (f) std::fclose(f);
@@ -22,7 +26,9 @@ int FileExists(const char* path) {
   return 1;
 }
 
-int DeleteFileAt(const char* path) { return path && std::remove(path) == 0 ? 1 : 0; }
+int DeleteFileAt(const char* path) {
+  return path && std::remove(path) == 0 ? 1 : 0;
+}
 
 int ReadLine(char* buffer, int limit, FileHandle f) {
   if (!f || !buffer || limit < 1) return 0;
@@ -82,24 +88,38 @@ int FileWrite(FileHandle f, const char* data, std::size_t n) {
   return std::fwrite(data, 1, n, f) == n ? 1 : 0;
 }
 
-int FileWrite(FileHandle f, const std::string& text) { return FileWrite(f, text.data(), text.size()); }
+int FileWrite(FileHandle f, const std::string& text) {
+  return FileWrite(f, text.data(), text.size());
+}
 
-int FilePrintf(FileHandle f, const char* fmt, ...) {
-  if (!f || !fmt) return 0;
+FileWriter::FileWriter(const std::string& path)
+    : path_(path), f_(FileCreate(path.c_str())), ok_(f_ != nullptr) {}
+
+FileWriter::~FileWriter() {
+  Close();
+}
+
+void FileWriter::Write(const char* data, std::size_t n) {
+  if (!ok_ || !f_ || !data) return;
+  if (std::fwrite(data, 1, n, f_) != n) ok_ = false;
+}
+
+void FileWriter::Printf(const char* fmt, ...) {
+  if (!ok_ || !f_ || !fmt) return;
   va_list ap;
   va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  const int n = std::vsnprintf(nullptr, 0, fmt, ap);
+  if (std::vfprintf(f_, fmt, ap) < 0) ok_ = false;
   va_end(ap);
-  int ok = 0;
-  if (n >= 0) {
-    std::string out(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(&out[0], out.size(), fmt, ap2);
-    ok = FileWrite(f, out.data(), static_cast<std::size_t>(n));
+}
+
+bool FileWriter::Close() {
+  if (f_) {
+    // ferror also catches a failure inside stdio that no result showed.
+    if (std::fflush(f_) != 0 || std::ferror(f_)) ok_ = false;
+    if (std::fclose(f_) != 0) ok_ = false;
+    f_ = nullptr;
   }
-  va_end(ap2);
-  return ok;
+  return ok_;
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {

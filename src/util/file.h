@@ -8,7 +8,8 @@ using FileHandle = std::FILE*;
 
 // Opens for reading (binary); null when it can't.
 FileHandle FileOpenRead(const char* path);
-// Creates or truncates for writing (binary); null when it can't.
+// Creates or truncates for writing (binary); null when it can't. Unchecked:
+// new code writes through FileWriter, which checks every step.
 FileHandle FileCreate(const char* path);
 void FileClose(FileHandle f);
 // 1 if the file can be opened for reading, else 0.
@@ -25,16 +26,45 @@ int ReadLine(char* buffer, int limit, FileHandle f);
 // False at the end of the file.
 bool ReadWholeLine(FileHandle f, std::string& line);
 
-// Formats like printf and writes the whole text; nothing for a null file.
-// Returns 1 when every byte was written.
-int FilePrintf(FileHandle f, const char* fmt, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;
 // Writes the bytes as they are; 1 when every byte was written.
 int FileWrite(FileHandle f, const char* data, std::size_t n);
 int FileWrite(FileHandle f, const std::string& text);
+
+// A file being written that remembers its first failure: a file the
+// program writes must never pass for saved when a write, the flush or the
+// close failed (a full disk often shows only at the flush). After a
+// failure every further write does nothing.
+class FileWriter {
+ public:
+  // Creates or truncates path for writing in binary mode.
+  explicit FileWriter(const std::string& path);
+  // Closes a file still open; whether that worked is lost then.
+  ~FileWriter();
+  FileWriter(const FileWriter&) = delete;
+  FileWriter& operator=(const FileWriter&) = delete;
+
+  // Whether the file was created and is not yet closed.
+  bool IsOpen() const { return f_ != nullptr; }
+  // False from the first failure on, and for a file that couldn't be created.
+  bool Ok() const { return ok_; }
+  const std::string& Path() const { return path_; }
+
+  void Write(const char* data, std::size_t n);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  void Printf(const char* fmt, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+  // Flushes and closes; true when the file was created and every write,
+  // the flush and the close succeeded. A second call gives the same answer.
+  bool Close();
+
+ private:
+  std::string path_;
+  FileHandle f_;
+  bool ok_;
+};
 
 // The platform's path separator, used to build paths such as reports/N.htm.
 constexpr char kPathSep =

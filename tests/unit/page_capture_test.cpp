@@ -69,7 +69,7 @@ TEST_F(PageCaptureTest, PagesAreWrittenByteForByte) {
   EXPECT_TRUE(ui_.log.empty());
 }
 
-TEST_F(PageCaptureTest, NothingIsWrittenWithoutTextEngineOrDirectory) {
+TEST_F(PageCaptureTest, NothingIsWrittenWithoutTextOrEngineAndFailuresAreShown) {
   EXPECT_EQ(SaveEnginePage(nullptr, 0, &engine_), 0);
   EXPECT_EQ(SaveEnginePage("x", 1, nullptr), 0);
   EXPECT_EQ(SaveEngineMessagePage(nullptr, "Not Searched"), 0);
@@ -80,8 +80,16 @@ TEST_F(PageCaptureTest, NothingIsWrittenWithoutTextEngineOrDirectory) {
   std::filesystem::remove("reports");
   EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 0);
   EXPECT_EQ(SaveEnginePage(std::string("<html></html>"), &engine_), 0);
-  EXPECT_EQ(ui_.log, std::vector<std::string>(2, "box Error|Unable to write report file|0"));
   EXPECT_FALSE(std::filesystem::exists("reports"));
+  std::size_t boxes = 2;
+#ifdef __linux__
+  // A page that can't be written whole (a full disk) is not saved either.
+  std::filesystem::create_directory("reports");
+  std::filesystem::create_symlink("/dev/full", std::string("reports") + kPathSep + "7.htm");
+  EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 0);
+  ++boxes;
+#endif
+  EXPECT_EQ(ui_.log, std::vector<std::string>(boxes, "box Error|Unable to write report file|0"));
 }
 
 }  // namespace

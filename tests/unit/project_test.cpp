@@ -224,6 +224,13 @@ TEST_F(ProjectTest, SaveAndLoadFailures) {
   EXPECT_EQ(SaveProject(), 0);
   ASSERT_FALSE(ui_.log.empty());
   EXPECT_EQ(ui_.log.back(), "box Error|Unable to write Save File|0");
+#ifdef __linux__
+  // A disk that fills up shows at the flush at the latest.
+  ui_.log.clear();
+  g_settings.filename = "/dev/full";
+  EXPECT_EQ(SaveProject(), 0);
+  EXPECT_EQ(ui_.log, Lines{"box Error|Unable to write Save File|0"});
+#endif
 
   ui_.log.clear();
   g_settings.filename = "";

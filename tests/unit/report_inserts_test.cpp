@@ -32,9 +32,9 @@ class ReportInsertsTest : public TempDirTest {
   }
   // What WriteReportInsert puts in a file, and its result.
   static std::string Written(int section, int* result = nullptr) {
-    FileHandle f = FileCreate("out.htm");
+    FileWriter f("out.htm");
     const int r = WriteReportInsert(f, section);
-    FileClose(f);
+    EXPECT_TRUE(f.Close());
     if (result) *result = r;
     return ReadFile("out.htm");
   }
@@ -70,11 +70,20 @@ TEST_F(ReportInsertsTest, UnclosedSectionIsDroppedAndMissingFileKeepsAll) {
   EXPECT_EQ(Section(1), "old one\n");
 }
 
-TEST_F(ReportInsertsTest, CountIsReplacedEverywhereAndWraps) {
-  Load("%%*00\n<b>$COUNT</b> and $COUNT$COUNT\n|\n");
-  g_settings.next = 5;
-  EXPECT_EQ(Written(0), "<b>5</b> and 55\n\n");
-  EXPECT_EQ(g_settings.next, 6);
+TEST_F(ReportInsertsTest, CountIsReplacedEverywhereAndAdvancesOnlyWhenWritten) {
+  int result = -1;
+  g_settings.next = 4;
+  EXPECT_EQ(Written(0, &result), "");  // table never loaded
+  EXPECT_EQ(result, 0);
+  Load("%%*00\n<b>$COUNT</b> and $COUNT$COUNT\n|\n%%*01\n|\n");
+  for (int section : {1, -1, 4}) EXPECT_EQ(Written(section), "") << section;  // empty, no such
+  FileWriter failed(std::string("no-such-dir") + kPathSep + "out.htm");
+  EXPECT_EQ(WriteReportInsert(failed, 0), 0);
+  EXPECT_EQ(g_settings.next, 4);
+
+  EXPECT_EQ(Written(0, &result), "<b>4</b> and 44\n\n");
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(g_settings.next, 5);
   EXPECT_EQ(Section(0), "<b>$COUNT</b> and $COUNT$COUNT\n");  // the table keeps the original
   g_settings.next = 99;
   EXPECT_EQ(Written(0), "<b>99</b> and 9999\n\n");
@@ -82,20 +91,6 @@ TEST_F(ReportInsertsTest, CountIsReplacedEverywhereAndWraps) {
   g_settings.next = 150;  // out of range in torva.ini: starts again too
   Written(0);
   EXPECT_EQ(g_settings.next, 1);
-}
-
-TEST_F(ReportInsertsTest, NothingToWriteLeavesCountAlone) {
-  int result = -1;
-  g_settings.next = 4;
-  EXPECT_EQ(Written(0, &result), "");  // table never loaded
-  EXPECT_EQ(result, 0);
-  Load("%%*00\n|\n%%*01\nx\n|\n");
-  for (int section : {0, -1, 4}) EXPECT_EQ(Written(section), "") << section;  // empty, no such
-  EXPECT_EQ(WriteReportInsert(nullptr, 1), 0);
-  EXPECT_EQ(g_settings.next, 4);
-  EXPECT_EQ(Written(1, &result), "x\n\n");
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(g_settings.next, 5);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -86,13 +87,22 @@ TEST_F(SettingsTest, RoundTripIsByteExactInSaveOrder) {
   EXPECT_EQ(Loaded(saved), saved);
 }
 
-TEST_F(SettingsTest, SaveThatCannotCreateTheFileReportsIt) {
-  std::filesystem::create_directory("torva.ini");
+TEST_F(SettingsTest, SaveThatCannotCreateOrWriteTheFileReportsIt) {
   platform::HeadlessUi rec;
   platform::SetUi(&rec);
+  std::filesystem::create_directory("torva.ini");
   EXPECT_EQ(SaveSettings(), 0);
+  std::size_t boxes = 1;
+#ifdef __linux__
+  // A full disk shows only when the file is flushed.
+  std::filesystem::remove("torva.ini");
+  std::filesystem::create_symlink("/dev/full", "torva.ini");
+  EXPECT_EQ(SaveSettings(), 0);
+  ++boxes;
+#endif
   platform::SetUi(nullptr);
-  EXPECT_EQ(rec.log, std::vector<std::string>{"box Error|Unable to open file 'torva.ini'|0"});
+  EXPECT_EQ(rec.log,
+            std::vector<std::string>(boxes, "box Error|Unable to open file 'torva.ini'|0"));
 }
 
 TEST(SettingsNumbers, ReadLikeAtoiButClampOutOfRange) {

@@ -1,12 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "unit/test_dir.h"
 #include "util/file.h"
-#include "util/string_table.h"
 #include "util/text.h"
 
 namespace {
@@ -57,6 +56,42 @@ TEST_F(ReadLineTest, LeadingNulIsDroppedAndNullArgumentsGiveZero) {
   EXPECT_EQ(ReadLine(buf, kLineLimit, f), 5);
   EXPECT_STREQ(buf, "next\n");
   EXPECT_EQ(ReadLine(buf, kLineLimit, nullptr), 0);
+}
+
+class FileWriterTest : public TempDirTest {};
+
+TEST_F(FileWriterTest, WritesTheBytesAsTheyAreAndReportsAnyFailure) {
+  {
+    FileWriter w("w.txt");
+    ASSERT_TRUE(w.IsOpen());
+    w.Printf("a=%i %s\n", 5, "x");
+    w.Write(std::string("b\0\r\n", 4));
+    EXPECT_TRUE(w.Close());
+    EXPECT_TRUE(w.Close());  // asked again, the same answer
+    FileWriter left_open("v.txt");
+    left_open.Write("kept", 4);
+  }
+  EXPECT_EQ(ReadFile("w.txt"), std::string("a=5 x\nb\0\r\n", 10));
+  EXPECT_EQ(ReadFile("v.txt"), "kept");  // closed by the destructor
+
+  // A path below a regular file can't be created.
+  FileWriter bad(std::string("w.txt") + kPathSep + "x");
+  EXPECT_FALSE(bad.IsOpen());
+  bad.Printf("x");
+  EXPECT_FALSE(bad.Ok());
+  EXPECT_FALSE(bad.Close());
+#ifdef __linux__
+  // A full disk: a small write sits in the buffer and fails at the flush,
+  // a big one fails at once.
+  FileWriter small("/dev/full");
+  small.Printf("%s", "small");
+  EXPECT_TRUE(small.Ok());
+  EXPECT_FALSE(small.Close());
+  FileWriter big("/dev/full");
+  big.Write(std::string(1 << 16, 'x'));
+  EXPECT_FALSE(big.Ok());
+  EXPECT_FALSE(big.Close());
+#endif
 }
 
 TEST(TextTest, TrimOnlyBlanksCarriageReturnsAndLineFeeds) {
@@ -116,18 +151,6 @@ TEST(TextTest, LoadTextRingReusesTheFirstSlotOnTheSixthCall) {
   EXPECT_STREQ(first, "Not Searched");  // five texts may be held at once
   LoadText(1474);
   EXPECT_STREQ(first, "Hunt is Complete");
-}
-
-TEST(TextTest, StringTableIsSortedSoLookupsFindEveryText) {
-  for (int i = 0; i < kStringTableSize; ++i) {
-    EXPECT_GE(kStringTable[i].id, 1441);
-    EXPECT_EQ(FindTableText(kStringTable[i].id), kStringTable[i].text);
-    if (i) {
-      EXPECT_LT(kStringTable[i - 1].id, kStringTable[i].id);
-    }
-  }
-  EXPECT_EQ(FindTableText(1442), nullptr);
-  EXPECT_STREQ(FindTableText(1530), "%i <i>unique files found</i>");
 }
 
 TEST(TextTest, StrICmpFoldsAsciiToLowerCase) {
