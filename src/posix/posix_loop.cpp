@@ -1,12 +1,13 @@
-// The loop half of the POSIX adapter: the message queue, timers, and one
-// poll() over the sockets and c-ares's own sockets.
+// The loop half of the POSIX adapter: one poll() over the sockets and
+// c-ares's own sockets, timed by the queue's timers.
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <memory>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "platform/adapter.h"
@@ -22,53 +23,13 @@ PosixAdapter::~PosixAdapter() {
   Cleanup();
 }
 
-void PosixAdapter::SetHandler(platform::MessageHandler handler) {
-  handler_ = std::move(handler);
-}
-
-bool PosixAdapter::PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
-  Enqueue({msg, w, l, 0, 0, false});
-  return true;
-}
-
 bool PosixAdapter::SetTimer(unsigned id, unsigned period_ms) {
-  if (period_ms == 0) period_ms = 1;  // as SetTimer, a zero period still ticks
-  timers_[id] = {period_ms, Clock::now() + std::chrono::milliseconds(period_ms)};
+  events_.StartTimer(id, period_ms);
   return true;
 }
 
 void PosixAdapter::KillTimer(unsigned id) {
-  timers_.erase(id);
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [id](const Queued& q) { return q.timer && q.w == id; }),
-               queue_.end());
-}
-
-void PosixAdapter::Quit() {
-  quit_ = true;
-}
-
-void PosixAdapter::Enqueue(const Queued& q) {
-  queue_.push_back(q);
-}
-
-void PosixAdapter::DropQueued(Socket s, platform::AsyncTask task) {
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [s, task](const Queued& q) {
-                                return (s && q.socket == s) || (task && q.task == task);
-                              }),
-               queue_.end());
-}
-
-void PosixAdapter::QueueDueTimers(Clock::time_point now) {
-  for (auto& [id, t] : timers_) {
-    if (t.due > now) continue;
-    // A late tick is delivered once; missed periods are not made up.
-    t.due = now + std::chrono::milliseconds(t.period_ms);
-    bool pending = std::any_of(queue_.begin(), queue_.end(),
-                               [id = id](const Queued& q) { return q.timer && q.w == id; });
-    if (!pending) Enqueue({platform::kWmTimer, id, 0, 0, 0, true});
-  }
+  events_.StopTimer(id);
 }
 
 void PosixAdapter::PollOnce(int wait_ms) {
@@ -89,9 +50,9 @@ void PosixAdapter::PollOnce(int wait_ms) {
     owners.push_back(0);
   }
 
-  auto now = Clock::now();
-  for (auto& [id, t] : timers_) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t.due - now).count() + 1;
+  if (const auto due = events_.NextDue()) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now()).count() + 1;
     if (left < wait_ms || wait_ms < 0) wait_ms = static_cast<int>(std::max<long long>(0, left));
   }
   if (channel_) {
@@ -119,15 +80,15 @@ void PosixAdapter::PollOnce(int wait_ms) {
       if (getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
       st->connected = err == 0;
       if (st->events & platform::kFdConnect) {
-        Enqueue({st->message, s,
-                 platform::MakeSelectReply(platform::kFdConnect,
-                                           static_cast<unsigned>(err ? WsaError(err) : 0)),
-                 s, 0, false});
+        events_.PostSocket(
+            st->message, s,
+            platform::MakeSelectReply(platform::kFdConnect,
+                                      static_cast<unsigned>(err ? WsaError(err) : 0)));
       }
     } else if (st->connected && (got & (POLLIN | POLLERR | POLLHUP)) &&
                (st->events & platform::kFdRead) && st->read_armed) {
       st->read_armed = false;
-      Enqueue({st->message, s, platform::MakeSelectReply(platform::kFdRead, 0), s, 0, false});
+      events_.PostSocket(st->message, s, platform::MakeSelectReply(platform::kFdRead, 0));
     }
   }
   if (channel_) {
@@ -140,19 +101,17 @@ void PosixAdapter::PollOnce(int wait_ms) {
     }
     ares_process_fd(channel_, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
   }
-  QueueDueTimers(Clock::now());
+  events_.TickDue(Clock::now());
 }
 
 bool PosixAdapter::Run(unsigned timeout_ms) {
+  platform::EventQueue::RunScope scope(events_);
   std::optional<Clock::time_point> deadline;
   if (timeout_ms) deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
-    if (quit_) {
-      quit_ = false;
-      return true;
-    }
+    if (events_.TakeQuit()) return true;
     int wait_ms = -1;
-    if (!queue_.empty()) {
+    if (!events_.Empty()) {
       wait_ms = 0;
     } else if (deadline) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
@@ -160,15 +119,8 @@ bool PosixAdapter::Run(unsigned timeout_ms) {
       wait_ms = static_cast<int>(left.count()) + 1;
     }
     PollOnce(wait_ms);
-    // Deliver what was queued before this round; what the handler posts
-    // waits for the next round, so sockets are polled between bursts.
-    for (std::size_t batch = queue_.size(); batch > 0 && !queue_.empty() && !quit_; --batch) {
-      Queued q = queue_.front();
-      queue_.pop_front();
-      platform::MessageHandler h = handler_;  // the handler may replace itself
-      if (h) h(q.msg, q.w, q.l);
-    }
-    if (deadline && !quit_ && Clock::now() >= *deadline) return false;
+    events_.Deliver();
+    if (deadline && !events_.Quitting() && Clock::now() >= *deadline) return false;
   }
 }
 
@@ -176,23 +128,12 @@ bool PosixAdapter::Run(unsigned timeout_ms) {
 
 namespace platform {
 
-namespace {
-std::unique_ptr<posix::PosixAdapter> g_adapter;
-}  // namespace
-
 bool InstallOsAdapter() {
-  RemoveOsAdapter();
-  g_adapter = std::make_unique<posix::PosixAdapter>();
-  SetNet(g_adapter.get());
-  SetHost(g_adapter.get());
-  return true;
+  return InstallAdapter(std::make_unique<posix::PosixAdapter>()) != nullptr;
 }
 
 void RemoveOsAdapter() {
-  if (!g_adapter) return;
-  SetNet(nullptr);
-  SetHost(nullptr);
-  g_adapter.reset();
+  InstallAdapter(nullptr);
 }
 
 }  // namespace platform

@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "posix/posix_adapter.h"
@@ -85,19 +84,11 @@ void PosixAdapter::OnAresHost(void* arg, int status, int /*timeouts*/, hostent* 
       host->h_addr_list[0]) {
     platform::Ipv4 address;
     std::memcpy(&address, host->h_addr_list[0], sizeof address);
-    self->FinishLookup(task, message, 0, address);
+    self->events_.PostLookup(message, task, 0, address);
   } else {
-    self->FinishLookup(task, message,
-                       status == ARES_SUCCESS ? platform::kWsaHostNotFound : LookupError(status),
-                       std::nullopt);
+    const int error = status == ARES_SUCCESS ? platform::kWsaHostNotFound : LookupError(status);
+    self->events_.PostLookup(message, task, static_cast<unsigned>(error), std::nullopt);
   }
-}
-
-void PosixAdapter::FinishLookup(platform::AsyncTask task, unsigned message, int error,
-                                std::optional<platform::Ipv4> address) {
-  if (!error) answers_[message] = {task, address};
-  Enqueue(
-      {message, task, platform::MakeAsyncReply(0, static_cast<unsigned>(error)), 0, task, false});
 }
 
 platform::AsyncTask PosixAdapter::AsyncGetHostByName(unsigned message, const std::string& name) {
@@ -109,24 +100,24 @@ platform::AsyncTask PosixAdapter::AsyncGetHostByName(unsigned message, const std
     last_error_ = platform::kWsaEInval;
     return 0;
   }
-  answers_.erase(message);
+  events_.ForgetAnswer(message);
   platform::AsyncTask task = ++next_task_;
 
   // Answers known without asking anyone still come by message.
   in_addr dotted{};
   if (::inet_aton(name.c_str(), &dotted)) {
-    FinishLookup(task, message, 0, dotted.s_addr);
+    events_.PostLookup(message, task, 0, dotted.s_addr);
     return task;
   }
   if (StrICmp(name.c_str(), "localhost") == 0) {
-    FinishLookup(task, message, 0, htonl(INADDR_LOOPBACK));
+    events_.PostLookup(message, task, 0, htonl(INADDR_LOOPBACK));
     return task;
   }
   // Names that can't exist (".invalid" is reserved for that) or can't be
   // asked for fail at once rather than wait on DNS.
   if (name.empty() || name.size() > 255 || name.find('\0') != std::string::npos ||
       EndsWithInvalid(name)) {
-    FinishLookup(task, message, platform::kWsaHostNotFound, std::nullopt);
+    events_.PostLookup(message, task, platform::kWsaHostNotFound, std::nullopt);
     return task;
   }
   if (!StartResolver()) {
@@ -148,24 +139,7 @@ int PosixAdapter::CancelAsyncRequest(platform::AsyncTask task) {
     it->second->cancelled = true;
     return 0;
   }
-  bool queued =
-      std::any_of(queue_.begin(), queue_.end(), [task](const Queued& q) { return q.task == task; });
-  if (!queued) return Fail(platform::kWsaEInval);
-  DropQueued(0, task);
-  for (auto a = answers_.begin(); a != answers_.end(); ++a) {
-    if (a->second.task == task) {
-      answers_.erase(a);
-      break;
-    }
-  }
-  return 0;
-}
-
-std::optional<platform::Ipv4> PosixAdapter::LookupResult(platform::AsyncTask task) {
-  for (const auto& [message, answer] : answers_) {
-    if (answer.task == task) return answer.address;
-  }
-  return std::nullopt;
+  return events_.DropLookup(task) ? 0 : Fail(platform::kWsaEInval);
 }
 
 }  // namespace posix

@@ -6,9 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "posix/posix_adapter.h"
 
@@ -93,10 +91,7 @@ int PosixAdapter::Startup() {
 void PosixAdapter::Cleanup() {
   while (!sockets_.empty()) Close(sockets_.begin()->first);
   StopResolver();
-  answers_.clear();
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [](const Queued& q) { return q.socket || q.task; }),
-               queue_.end());
+  events_.DropNetwork();
   started_ = false;
 }
 
@@ -166,7 +161,7 @@ int PosixAdapter::Close(Socket s) {
   if (sockets_.erase(s) == 0) return Fail(platform::kWsaENotSock);
   // What is queued for this socket dies with it: the next socket may get
   // the same number.
-  DropQueued(s, 0);
+  events_.DropSocket(s);
   ::close(static_cast<int>(s));
   return 0;
 }
@@ -178,7 +173,7 @@ int PosixAdapter::AsyncSelect(Socket s, unsigned message, long events) {
   st->message = message;
   st->events = events;
   st->read_armed = true;
-  if (!events) DropQueued(s, 0);
+  if (!events) events_.DropSocket(s);
   return 0;
 }
 

@@ -1,6 +1,6 @@
-// The OS adapter behind the net and host seams, on real loopback sockets:
-// the same file runs natively (poll + c-ares) and under Wine (Winsock and a
-// message-only window), and asserts the exact messages the core gets.
+// The queue the OS adapters deliver from, and the adapters on loopback
+// sockets, natively (poll + c-ares) and under Wine (Winsock): the rules of
+// net.h and host.h that whole Hunts (the integration tests) would not miss.
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -12,17 +12,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/adapter.h"
+#include "platform/event_queue.h"
 #include "platform/host.h"
 #include "platform/net.h"
 
@@ -31,74 +30,53 @@ namespace {
 using platform::host;
 using platform::net;
 
+struct Msg {
+  unsigned msg;
+  std::uintptr_t w;
+  std::intptr_t l;
+  bool operator==(const Msg& o) const { return msg == o.msg && w == o.w && l == o.l; }
+};
+std::ostream& operator<<(std::ostream& os, const Msg& m) {
+  return os << "{" << m.msg << ", " << m.w << ", " << m.l << "}";
+}
+using Msgs = std::vector<Msg>;
+
 #ifdef _WIN32
-using RawSocket = SOCKET;
-constexpr RawSocket kNoRaw = INVALID_SOCKET;
 using SockLen = int;
-void CloseRaw(RawSocket s) {
-  closesocket(s);
-}
+#define CloseRaw closesocket
 #else
-using RawSocket = int;
-constexpr RawSocket kNoRaw = -1;
 using SockLen = socklen_t;
-void CloseRaw(RawSocket s) {
-  ::close(s);
-}
+#define CloseRaw ::close
 #endif
+using RawSocket = decltype(::socket(0, 0, 0));
+const RawSocket kNoRaw = static_cast<RawSocket>(-1);  // INVALID_SOCKET on Windows
 
 // A blocking test server on 127.0.0.1, port chosen by the system. It is only
 // asked to accept after the adapter reported the connect, so it never waits.
 struct TestServer {
-  RawSocket listener = kNoRaw;
+  RawSocket listener = ::socket(AF_INET, SOCK_STREAM, 0);
   RawSocket conn = kNoRaw;
   std::uint16_t port = 0;
 
-  explicit TestServer(bool listen_too = true) {
-    listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  TestServer() {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = 0;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return;
-    if (listen_too) ::listen(listener, 32);
     SockLen len = sizeof sa;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        ::listen(listener, 4) == 0 &&
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len) == 0) {
+      port = ntohs(sa.sin_port);
+    }
   }
   ~TestServer() {
     if (conn != kNoRaw) CloseRaw(conn);
     if (listener != kNoRaw) CloseRaw(listener);
   }
-  bool Accept() {
-    conn = ::accept(listener, nullptr, nullptr);
-    return conn != kNoRaw;
-  }
   bool Send(const std::string& data) {
     return ::send(conn, data.data(), static_cast<int>(data.size()), 0) ==
            static_cast<int>(data.size());
   }
-  // Reads until the text ends with end (the request's blank line).
-  std::string ReadUntil(const std::string& end) {
-    std::string got;
-    char buf[256];
-    while (got.size() < end.size() || got.compare(got.size() - end.size(), end.size(), end)) {
-      int n = static_cast<int>(::recv(conn, buf, sizeof buf, 0));
-      if (n <= 0) break;
-      got.append(buf, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-  void CloseConn() {
-    CloseRaw(conn);
-    conn = kNoRaw;
-  }
-};
-
-struct Msg {
-  unsigned msg;
-  std::uintptr_t w;
-  std::intptr_t l;
 };
 
 class NetAdapterTest : public ::testing::Test {
@@ -106,14 +84,23 @@ class NetAdapterTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(platform::InstallOsAdapter());
     ASSERT_EQ(net().Startup(), 0);
-    host().SetHandler([this](unsigned msg, std::uintptr_t w, std::intptr_t l) {
-      got.push_back({msg, w, l});
-      if (on_message) on_message(got.back());
-      if (stop_when && stop_when(got.back())) host().Quit();
-    });
+    host().SetHandler(Recorder());
   }
   void TearDown() override { platform::RemoveOsAdapter(); }
 
+  platform::MessageHandler Recorder() {
+    return [this](unsigned msg, std::uintptr_t w, std::intptr_t l) {
+      got.push_back({msg, w, l});
+      if (on_message) on_message(got.back());
+      if (stop_when && stop_when(got.back())) host().Quit();
+    };
+  }
+  // One round of q's deliveries.
+  Msgs Deliver(platform::EventQueue& q) {
+    got.clear();
+    q.Deliver();
+    return got;
+  }
   // Runs the loop until a message matches pred; false after timeout_ms.
   bool WaitFor(std::function<bool(const Msg&)> pred, unsigned timeout_ms = 3000) {
     stop_when = std::move(pred);
@@ -132,126 +119,126 @@ class NetAdapterTest : public ::testing::Test {
     return n;
   }
 
-  // A socket whose connect to port has been answered; the answer is got.back().
-  platform::Socket StartConnect(std::uint16_t port) {
-    platform::Socket s = net().OpenSocket();
-    EXPECT_NE(s, platform::kInvalidSocket);
-    EXPECT_NE(s, 0u);
-    EXPECT_EQ(net().AsyncSelect(s, platform::kMsgConnectionEvent, platform::kFdConnect), 0);
-    EXPECT_EQ(net().Connect(s, net().InetAddr("127.0.0.1"), port), platform::kSocketError);
-    EXPECT_EQ(net().LastError(), platform::kWsaEWouldBlock);
-    EXPECT_TRUE(WaitForMsg(platform::kMsgConnectionEvent));
-    EXPECT_EQ(got.back().w, s);
-    EXPECT_EQ(platform::SelectEvent(got.back().l), static_cast<unsigned>(platform::kFdConnect));
-    return s;
-  }
   // A socket connected to server, registered for data events.
   platform::Socket Connected(TestServer& server) {
-    platform::Socket s = StartConnect(server.port);
-    EXPECT_EQ(platform::SelectError(got.back().l), 0u);
-    EXPECT_TRUE(server.Accept());
+    platform::Socket s = net().OpenSocket();
+    EXPECT_EQ(net().AsyncSelect(s, platform::kMsgConnectionEvent, platform::kFdConnect), 0);
+    net().Connect(s, net().InetAddr("127.0.0.1"), server.port);
+    EXPECT_TRUE(WaitForMsg(platform::kMsgConnectionEvent));
+    EXPECT_EQ(got.back(), (Msg{platform::kMsgConnectionEvent, s,
+                               platform::MakeSelectReply(platform::kFdConnect, 0)}));
+    server.conn = ::accept(server.listener, nullptr, nullptr);
     EXPECT_EQ(net().AsyncSelect(s, platform::kMsgDataEvent, platform::kFdRead), 0);
     return s;
   }
 
-  std::vector<Msg> got;
+  Msgs got;
   std::function<void(const Msg&)> on_message;
   std::function<bool(const Msg&)> stop_when;
 };
 
-TEST_F(NetAdapterTest, LookupsAnswerByMessageWithTheFirstAddress) {
-  const struct {
-    unsigned slot;
-    const char* name;
-    const char* address;  // null: unknown, answered with 11001
-  } asks[] = {{3, "127.0.0.1", "127.0.0.1"},
-              {7, "localhost", "127.0.0.1"},
-              {19, "no-such-host.invalid", nullptr}};
-  std::map<unsigned, platform::AsyncTask> tasks;
-  for (const auto& a : asks) {
-    const unsigned msg = platform::LookupMessage(a.slot);
-    tasks[msg] = net().AsyncGetHostByName(msg, a.name);
-    ASSERT_NE(tasks[msg], 0u);
-  }
+// ---- the queue ---------------------------------------------------------
+
+TEST_F(NetAdapterTest, QueueTakesBackWhatASocketLookUpOrTimerLeftWaiting) {
+  platform::EventQueue q;
+  q.SetHandler(Recorder());
+  const platform::Ipv4 loopback = 0x0100007F;
+  q.PostSocket(1092, 7, 1);
+  q.PostLookup(1333, 5, 0, loopback);
+  q.Post(1095, 7, 0);  // the core's own, whatever its wParam
+  q.DropSocket(7);
+  q.PostSocket(1092, 7, 2);  // a new socket with the old number
+  EXPECT_TRUE(q.DropLookup(5));
+  EXPECT_FALSE(q.Answer(5).has_value());
+  EXPECT_EQ(Deliver(q), (Msgs{{1095, 7, 0}, {1092, 7, 2}}));
+  // Cleanup takes back the network's messages and answers, not the core's.
+  q.PostLookup(1334, 6, 0, loopback);
+  q.PostSocket(1091, 9, 0);
+  q.Post(1095, 0, 0);
+  q.DropNetwork();
+  EXPECT_FALSE(q.Answer(6).has_value());
+  EXPECT_EQ(Deliver(q), (Msgs{{1095, 0, 0}}));
+
+  // Ticks never pile up, and die with their timer.
+  q.StartTimer(181, 50);
+  EXPECT_FALSE(q.Tick(1330));  // not a running timer: someone else's
+  EXPECT_TRUE(q.Tick(181));
+  EXPECT_TRUE(q.Tick(181));
+  const auto late = platform::EventQueue::Clock::now() + std::chrono::seconds(1);
+  q.TickDue(late);  // twenty periods late: still one tick, and the next a period on
+  EXPECT_EQ(q.NextDue(), late + std::chrono::milliseconds(50));
+  EXPECT_EQ(Deliver(q), (Msgs{{platform::kWmTimer, 181, 0}}));
+  q.Tick(181);
+  q.StopTimer(181);
+  EXPECT_TRUE(Deliver(q).empty());
+  EXPECT_FALSE(q.Tick(181));
+  EXPECT_FALSE(q.NextDue().has_value());
+}
+
+TEST_F(NetAdapterTest, QueueDeliversWhatWasQueuedAndNeverNests) {
+  platform::EventQueue q;
+  q.SetHandler(Recorder());
+  on_message = [&](const Msg& m) {
+    if (m.msg == 1) {
+      q.Post(3, 0, 0);
+      q.Deliver();  // a message box pumping inside the handler
+    }
+    if (m.msg == 4) q.Quit();
+  };
+  q.Post(1, 0, 0);
+  q.Post(2, 0, 0);
+  EXPECT_EQ(Deliver(q), (Msgs{{1, 0, 0}, {2, 0, 0}}));
+  EXPECT_EQ(Deliver(q), (Msgs{{3, 0, 0}}));
+  // Quit ends the round; the rest waits.
+  q.Post(4, 0, 0);
+  q.Post(5, 0, 0);
+  EXPECT_EQ(Deliver(q), (Msgs{{4, 0, 0}}));
+  EXPECT_TRUE(q.TakeQuit());
+  EXPECT_EQ(Deliver(q), (Msgs{{5, 0, 0}}));
+}
+
+// ---- the adapters on loopback -----------------------------------------
+
+TEST_F(NetAdapterTest, LookupsAnswerThroughTheLoopAndCancelledOnesNever) {
+  const unsigned msg = platform::LookupMessage(3);
+  const platform::AsyncTask first = net().AsyncGetHostByName(msg, "localhost");
+  ASSERT_NE(first, 0u);
   EXPECT_TRUE(got.empty()) << "answers must come through the loop, never from the call";
-  ASSERT_TRUE(WaitFor([&](const Msg&) { return got.size() == 3; }));
-  Idle(100);
-  ASSERT_EQ(got.size(), 3u);
-  for (const auto& a : asks) {
-    const unsigned msg = platform::LookupMessage(a.slot);
-    auto m = std::find_if(got.begin(), got.end(), [&](const Msg& x) { return x.msg == msg; });
-    ASSERT_NE(m, got.end()) << a.name;
-    EXPECT_EQ(m->w, tasks[msg]);
-    EXPECT_EQ(platform::AsyncError(m->l), a.address ? 0u : platform::kWsaHostNotFound);
-    const std::optional<platform::Ipv4> found = net().LookupResult(tasks[msg]);
-    EXPECT_EQ(found ? platform::AddressText(*found) : "-", a.address ? a.address : "-");
-  }
+  ASSERT_TRUE(WaitForMsg(msg));
+  EXPECT_EQ(got.back(), (Msg{msg, first, 0}));
+  EXPECT_EQ(platform::AddressText(net().LookupResult(first).value_or(0)), "127.0.0.1");
 
   // A new look-up on the same message replaces the old answer; a cancelled
   // one never answers.
-  const unsigned msg3 = platform::LookupMessage(3);
-  platform::AsyncTask again = net().AsyncGetHostByName(msg3, "10.1.2.3");
-  EXPECT_FALSE(net().LookupResult(tasks[msg3]).has_value());
-  platform::AsyncTask dropped = net().AsyncGetHostByName(platform::LookupMessage(4), "localhost");
+  const platform::AsyncTask again = net().AsyncGetHostByName(msg, "10.1.2.3");
+  EXPECT_FALSE(net().LookupResult(first).has_value());
+  const platform::AsyncTask dropped = net().AsyncGetHostByName(msg + 1, "localhost");
   EXPECT_EQ(net().CancelAsyncRequest(dropped), 0);
   got.clear();
-  ASSERT_TRUE(WaitForMsg(msg3));
+  ASSERT_TRUE(WaitForMsg(msg));
   Idle(100);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].w, again);
-  EXPECT_EQ(platform::AddressText(*net().LookupResult(again)), "10.1.2.3");
+  EXPECT_EQ(got, (Msgs{{msg, again, 0}}));
+  EXPECT_EQ(platform::AddressText(net().LookupResult(again).value_or(0)), "10.1.2.3");
 }
 
-TEST_F(NetAdapterTest, ConnectSendReceiveAndSeeTheEndByPeeking) {
+TEST_F(NetAdapterTest, OneDataEventPerRecvWhileDataWaits) {
   TestServer server;
-  ASSERT_NE(server.port, 0);
-  platform::Socket s = Connected(server);
-  char buf[230];
-  // Connected but nothing sent yet: a recv would block.
-  EXPECT_EQ(net().Recv(s, buf, 228, 0), platform::kSocketError);
-  EXPECT_EQ(net().LastError(), platform::kWsaEWouldBlock);
-
-  const std::string request = "GET /find?q=a HTTP/1.0\r\n\r\n";
-  EXPECT_EQ(net().Send(s, request.data(), static_cast<int>(request.size())),
-            static_cast<int>(request.size()));
-  EXPECT_EQ(server.ReadUntil("\r\n\r\n"), request);
-
-  got.clear();
-  ASSERT_TRUE(server.Send("hello"));
-  ASSERT_TRUE(WaitForMsg(platform::kMsgDataEvent));
-  EXPECT_EQ(got.back().w, s);
-  EXPECT_EQ(platform::SelectEvent(got.back().l), static_cast<unsigned>(platform::kFdRead));
-  EXPECT_EQ(platform::SelectError(got.back().l), 0u);
-  // Unread data announces itself once, not again and again.
-  Idle(150);
-  EXPECT_EQ(Count(platform::kMsgDataEvent), 1);
-
-  EXPECT_EQ(net().Recv(s, buf, 228, platform::kMsgPeek), 5);
-  EXPECT_EQ(net().Recv(s, buf, 228, 0), 5);
-  EXPECT_EQ(std::string(buf, 5), "hello");
-
-  server.CloseConn();
-  // The end is found by peeking, as the core's 50 ms timer does.
-  int peek = -2;
-  for (int i = 0; i < 100 && peek != 0; ++i) {
-    Idle(20);
-    peek = net().Recv(s, buf, 228, platform::kMsgPeek);
-  }
-  EXPECT_EQ(peek, 0);
-  EXPECT_EQ(net().Close(s), 0);
-}
-
-TEST_F(NetAdapterTest, DataEventsComeBackAfterEachRecvWhileDataRemains) {
-  TestServer server;
-  platform::Socket s = Connected(server);
+  const platform::Socket s = Connected(server);
   const std::string page(5188, 'x');
   ASSERT_TRUE(server.Send(page));
   std::string received;
-  on_message = [&](const Msg& m) {
-    if (m.msg != platform::kMsgDataEvent) return;
+  const auto read = [&] {
     char buf[230];
-    int n = net().Recv(s, buf, 228, 0);
+    const int n = net().Recv(s, buf, 228, 0);
     if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+  };
+  ASSERT_TRUE(WaitForMsg(platform::kMsgDataEvent));
+  // Unread data announces itself once, not again and again.
+  Idle(150);
+  EXPECT_EQ(Count(platform::kMsgDataEvent), 1);
+  read();
+  on_message = [&](const Msg& m) {
+    if (m.msg == platform::kMsgDataEvent) read();
   };
   ASSERT_TRUE(WaitFor([&](const Msg&) { return received.size() >= page.size(); }));
   EXPECT_EQ(received, page);
@@ -260,18 +247,9 @@ TEST_F(NetAdapterTest, DataEventsComeBackAfterEachRecvWhileDataRemains) {
   EXPECT_LE(Count(platform::kMsgDataEvent), 24);
 }
 
-TEST_F(NetAdapterTest, RefusedConnectReportsTheErrorInTheHighWord) {
-  TestServer closed(false);  // bound, never listening: the port refuses
-  ASSERT_NE(closed.port, 0);
-  StartConnect(closed.port);
-  EXPECT_EQ(platform::SelectError(got.back().l), static_cast<unsigned>(platform::kWsaEConnRefused));
-  Idle(100);
-  EXPECT_EQ(got.size(), 1u);
-}
-
 TEST_F(NetAdapterTest, AClosedSocketsLateNotificationNeverReachesItsSuccessor) {
   TestServer server;
-  platform::Socket old_socket = Connected(server);
+  const platform::Socket old_socket = Connected(server);
   platform::Socket successor = 0;
   // The close happens in a handler that runs while the old socket's data
   // event is already on its way.
@@ -286,48 +264,20 @@ TEST_F(NetAdapterTest, AClosedSocketsLateNotificationNeverReachesItsSuccessor) {
   ASSERT_TRUE(server.Send("late"));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   Idle(200);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].msg, platform::kMsgStartNext);
-  EXPECT_NE(successor, platform::kInvalidSocket);
-  // (Where the system handed out the same number, that is the successor.)
-  if (successor != old_socket) {
-    EXPECT_EQ(net().Close(old_socket), platform::kSocketError);
-  }
+  EXPECT_EQ(got, (Msgs{{platform::kMsgStartNext, 0, 0}}));
   EXPECT_EQ(net().Close(successor), 0);
 }
 
-TEST_F(NetAdapterTest, TimersTickUntilKilledAndPostedMessagesKeepTheirOrder) {
+TEST_F(NetAdapterTest, TimersTickAtTheirPeriodAndARunInsideTheHandlerDelivers) {
   ASSERT_TRUE(host().SetTimer(platform::kTimerPoll, 50));
-  ASSERT_TRUE(host().SetTimer(platform::kTimerTimeout, 200));
-  for (unsigned i = 0; i < 3; ++i) host().PostMessage(platform::kMsgStartNext, i, -1);
   Idle(500);
-  ASSERT_GE(got.size(), 3u);
-  for (unsigned i = 0; i < 3; ++i) {
-    EXPECT_EQ(got[i].msg, platform::kMsgStartNext);
-    EXPECT_EQ(got[i].w, i);
-    EXPECT_EQ(got[i].l, -1);
-  }
-  int poll_ticks = 0, timeout_ticks = 0;
-  for (const Msg& m : got) {
-    if (m.msg != platform::kWmTimer) continue;
-    EXPECT_EQ(m.l, 0);
-    poll_ticks += m.w == platform::kTimerPoll;
-    timeout_ticks += m.w == platform::kTimerTimeout;
-  }
-  EXPECT_GE(poll_ticks, 4);
-  EXPECT_LE(poll_ticks, 11);
-  EXPECT_GE(timeout_ticks, 1);
-  EXPECT_LE(timeout_ticks, 3);
-
+  EXPECT_GE(got.size(), 4u);
+  EXPECT_LE(got.size(), 11u);
+  for (const Msg& m : got) EXPECT_EQ(m, (Msg{platform::kWmTimer, platform::kTimerPoll, 0}));
   host().KillTimer(platform::kTimerPoll);
   got.clear();
-  Idle(250);
-  for (const Msg& m : got)
-    EXPECT_TRUE(m.msg == platform::kWmTimer && m.w == platform::kTimerTimeout);
-  host().KillTimer(platform::kTimerTimeout);
-  got.clear();
 
-  // A Run asked for inside the handler delivers, and Quit ends each Run with true.
+  // Quit ends each Run, the inner one first, with true.
   bool inner_done = false;
   on_message = [&](const Msg& m) {
     if (m.msg != 1) return;
@@ -341,9 +291,12 @@ TEST_F(NetAdapterTest, TimersTickUntilKilledAndPostedMessagesKeepTheirOrder) {
   stop_when = [](const Msg& n) { return n.msg == 3; };
   EXPECT_TRUE(host().Run(2000));
   EXPECT_TRUE(inner_done);
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[1].msg, 2u);
-  EXPECT_EQ(got[2].msg, 3u);
+  EXPECT_EQ(got, (Msgs{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}));
+
+  // The time limit holds while messages keep coming.
+  on_message = [](const Msg&) { host().PostMessage(4, 0, 0); };
+  host().PostMessage(4, 0, 0);
+  Idle(100);
 }
 
 }  // namespace

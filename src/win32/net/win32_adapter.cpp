@@ -2,8 +2,9 @@
 // seam.
 #include "win32/net/win32_adapter.h"
 
-#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "platform/adapter.h"
@@ -26,6 +27,7 @@ constexpr char kWindowClass[] = "TorvaneNetAdapter";
 }  // namespace
 
 Win32Adapter::Win32Adapter(HWND target) : hwnd_(target) {
+  events_.SetWake([this] { Wake(); });
   if (hwnd_) return;
   HINSTANCE inst = GetModuleHandleA(nullptr);
   WNDCLASSEXA wc{};
@@ -40,7 +42,7 @@ Win32Adapter::Win32Adapter(HWND target) : hwnd_(target) {
 
 Win32Adapter::~Win32Adapter() {
   Cleanup();
-  for (const auto& t : timers_) ::KillTimer(hwnd_, t.first);
+  for (unsigned id : events_.RunningTimers()) ::KillTimer(hwnd_, id);
   if (own_window_) DestroyWindow(hwnd_);
 }
 
@@ -59,7 +61,8 @@ LRESULT CALLBACK Win32Adapter::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) 
 bool Win32Adapter::HandleWindowMessage(UINT msg, WPARAM w, LPARAM l) {
   if (msg == kMsgDrain) {
     drain_posted_ = false;
-    Drain();
+    events_.Deliver();
+    Wake();  // what the handler added waits for a later round
     return true;
   }
   if (msg == kMsgLookup) {
@@ -70,39 +73,16 @@ bool Win32Adapter::HandleWindowMessage(UINT msg, WPARAM w, LPARAM l) {
     OnSocketMessage(msg, w, l);
     return true;
   }
-  if (msg == WM_TIMER && timers_.count(static_cast<unsigned>(w))) {
-    // WM_TIMER is only made when the queue is empty, so ticks never pile up;
-    // one still waiting in the adapter's queue is enough.
-    bool pending = std::any_of(queue_.begin(), queue_.end(), [w](const Queued& q) {
-      return q.timer && q.w == static_cast<std::uintptr_t>(w);
-    });
-    if (!pending) Enqueue({platform::kWmTimer, static_cast<std::uintptr_t>(w), 0, 0, 0, true});
+  // WM_TIMER is only made when the window's queue is empty, and the
+  // adapter's queue keeps at most one tick per timer: ticks never pile up.
+  if (msg == WM_TIMER && w == static_cast<unsigned>(w) && events_.Tick(static_cast<unsigned>(w))) {
     return true;
   }
   return false;
 }
 
-void Win32Adapter::Enqueue(const Queued& q) {
-  queue_.push_back(q);
-  if (!drain_posted_ && delivering_ == 0) {
-    drain_posted_ = ::PostMessageA(hwnd_, kMsgDrain, 0, 0) != 0;
-  }
-}
-
-void Win32Adapter::Drain() {
-  // A handler that pumps messages must not be entered again from inside.
-  if (delivering_) return;
-  // What was queued before this round; what the handler adds waits for a
-  // later round, so window messages are not starved.
-  for (std::size_t batch = queue_.size(); batch > 0 && !queue_.empty() && !quit_; --batch) {
-    Queued q = queue_.front();
-    queue_.pop_front();
-    platform::MessageHandler h = handler_;  // the handler may replace itself
-    ++delivering_;
-    if (h) h(q.msg, q.w, q.l);
-    --delivering_;
-  }
-  if (!queue_.empty() && !drain_posted_) {
+void Win32Adapter::Wake() {
+  if (!drain_posted_ && !events_.Delivering() && !events_.Empty()) {
     drain_posted_ = ::PostMessageA(hwnd_, kMsgDrain, 0, 0) != 0;
   }
 }
@@ -119,9 +99,8 @@ void Win32Adapter::OnSocketMessage(UINT msg, WPARAM w, LPARAM l) {
                       : event == FD_READ  ? it->second.read_msg
                                           : 0;
   if (!core_msg) return;
-  Enqueue({core_msg, it->first,
-           platform::MakeSelectReply(event, static_cast<unsigned>(WSAGETSELECTERROR(l))), it->first,
-           0, false});
+  events_.PostSocket(core_msg, it->first,
+                     platform::MakeSelectReply(event, static_cast<unsigned>(WSAGETSELECTERROR(l))));
 }
 
 void Win32Adapter::OnLookupMessage(WPARAM w, LPARAM l) {
@@ -134,19 +113,18 @@ void Win32Adapter::OnLookupMessage(WPARAM w, LPARAM l) {
   }
   unsigned message = it->second.message;
   unsigned error = WSAGETASYNCERROR(l);
+  std::optional<platform::Ipv4> address;
   if (!error) {
     const auto* host = reinterpret_cast<const hostent*>(it->second.hostent.data());
     if (host->h_addrtype == AF_INET && host->h_addr_list && host->h_addr_list[0]) {
-      platform::Ipv4 address;
-      std::memcpy(&address, host->h_addr_list[0], sizeof address);
-      answers_[message] = {reinterpret_cast<platform::AsyncTask>(task), address};
+      address.emplace();
+      std::memcpy(&*address, host->h_addr_list[0], sizeof *address);
     } else {
       error = WSAHOST_NOT_FOUND;
     }
   }
   lookups_.erase(it);
-  auto t = reinterpret_cast<platform::AsyncTask>(task);
-  Enqueue({message, t, platform::MakeAsyncReply(0, error), 0, t, false});
+  events_.PostLookup(message, reinterpret_cast<platform::AsyncTask>(task), error, address);
 }
 
 // --- net --------------------------------------------------------------------
@@ -173,10 +151,7 @@ void Win32Adapter::Cleanup() {
     orphans.push_back(std::move(lookup.second.hostent));
   }
   lookups_.clear();
-  answers_.clear();
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [](const Queued& q) { return q.socket || q.task; }),
-               queue_.end());
+  events_.DropNetwork();
   for (; startups_ > 0; --startups_) WSACleanup();
 }
 
@@ -233,9 +208,7 @@ int Win32Adapter::Close(platform::Socket s) {
   if (it != sockets_.end()) {
     by_private_msg_.erase(it->second.private_msg);
     sockets_.erase(it);
-    queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                                [s](const Queued& q) { return q.socket == s; }),
-                 queue_.end());
+    events_.DropSocket(s);
   }
   return closesocket(static_cast<SOCKET>(s)) == 0 ? 0 : Fail();
 }
@@ -255,16 +228,12 @@ int Win32Adapter::AsyncSelect(platform::Socket s, unsigned message, long events)
   if (events & FD_CONNECT) st.connect_msg = message;
   if (events & FD_READ) st.read_msg = message;
   st.events = events;
-  if (!events) {
-    queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                                [s](const Queued& q) { return q.socket == s; }),
-                 queue_.end());
-  }
+  if (!events) events_.DropSocket(s);
   return 0;
 }
 
 platform::AsyncTask Win32Adapter::AsyncGetHostByName(unsigned message, const std::string& name) {
-  answers_.erase(message);
+  events_.ForgetAnswer(message);
   std::vector<char> buffer(MAXGETHOSTSTRUCT);
   HANDLE task = WSAAsyncGetHostByName(hwnd_, kMsgLookup, name.c_str(), buffer.data(),
                                       static_cast<int>(buffer.size()));
@@ -285,27 +254,9 @@ int Win32Adapter::CancelAsyncRequest(platform::AsyncTask task) {
     it->second.cancelled = true;
     return 0;
   }
-  auto queued = std::find_if(queue_.begin(), queue_.end(),
-                             [task](const Queued& q) { return q.task == task; });
-  if (queued == queue_.end()) {
-    last_error_ = WSAEINVAL;
-    return platform::kSocketError;
-  }
-  queue_.erase(queued);
-  for (auto a = answers_.begin(); a != answers_.end(); ++a) {
-    if (a->second.task == task) {
-      answers_.erase(a);
-      break;
-    }
-  }
-  return 0;
-}
-
-std::optional<platform::Ipv4> Win32Adapter::LookupResult(platform::AsyncTask task) {
-  for (const auto& a : answers_) {
-    if (a.second.task == task) return a.second.address;
-  }
-  return std::nullopt;
+  if (events_.DropLookup(task)) return 0;
+  last_error_ = WSAEINVAL;
+  return platform::kSocketError;
 }
 
 platform::Ipv4 Win32Adapter::InetAddr(const std::string& text) {
@@ -314,59 +265,35 @@ platform::Ipv4 Win32Adapter::InetAddr(const std::string& text) {
 
 // --- host -------------------------------------------------------------------
 
-void Win32Adapter::SetHandler(platform::MessageHandler handler) {
-  handler_ = std::move(handler);
-}
-
-bool Win32Adapter::PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
-  Enqueue({msg, w, l, 0, 0, false});
-  return true;
-}
-
 bool Win32Adapter::SetTimer(unsigned id, unsigned period_ms) {
   if (!::SetTimer(hwnd_, id, period_ms, nullptr)) return false;
-  timers_[id] = period_ms;
+  events_.StartTimer(id, period_ms);
   return true;
 }
 
 void Win32Adapter::KillTimer(unsigned id) {
   ::KillTimer(hwnd_, id);
-  timers_.erase(id);
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [id](const Queued& q) { return q.timer && q.w == id; }),
-               queue_.end());
-}
-
-void Win32Adapter::Quit() {
-  quit_ = true;
+  events_.StopTimer(id);
 }
 
 bool Win32Adapter::Run(unsigned timeout_ms) {
   // Asked for from inside the handler, a loop does deliver: the caller is
   // ready for that.
-  struct Nest {
-    int& delivering;
-    int saved;
-    ~Nest() { delivering = saved; }
-  } nest{delivering_, delivering_};
-  delivering_ = 0;
-  if (!queue_.empty() && !drain_posted_) {
-    drain_posted_ = ::PostMessageA(hwnd_, kMsgDrain, 0, 0) != 0;
-  }
+  platform::EventQueue::RunScope scope(events_);
+  Wake();
   const DWORD start = GetTickCount();
+  const auto expired = [&] { return timeout_ms && GetTickCount() - start >= timeout_ms; };
   for (;;) {
     MSG m;
-    while (!quit_ && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    // The time limit holds even while messages keep coming.
+    while (!events_.Quitting() && !expired() && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&m);
       DispatchMessageA(&m);
     }
-    if (quit_) {
-      quit_ = false;
-      return true;
-    }
+    if (events_.TakeQuit()) return true;
     DWORD wait = INFINITE;
     if (timeout_ms) {
-      DWORD spent = GetTickCount() - start;
+      const DWORD spent = GetTickCount() - start;
       if (spent >= timeout_ms) return false;
       wait = timeout_ms - spent;
     }
@@ -376,18 +303,13 @@ bool Win32Adapter::Run(unsigned timeout_ms) {
 
 }  // namespace win32
 
-namespace {
-std::unique_ptr<win32::Win32Adapter> g_adapter;
-}  // namespace
-
 win32::Win32Adapter* win32::InstallWin32Adapter(HWND target) {
   platform::RemoveOsAdapter();
   auto adapter = std::make_unique<Win32Adapter>(target);
   if (!adapter->window()) return nullptr;
-  g_adapter = std::move(adapter);
-  platform::SetNet(g_adapter.get());
-  platform::SetHost(g_adapter.get());
-  return g_adapter.get();
+  Win32Adapter* installed = adapter.get();
+  platform::InstallAdapter(std::move(adapter));
+  return installed;
 }
 
 namespace platform {
@@ -397,10 +319,7 @@ bool InstallOsAdapter() {
 }
 
 void RemoveOsAdapter() {
-  if (!g_adapter) return;
-  SetNet(nullptr);
-  SetHost(nullptr);
-  g_adapter.reset();
+  InstallAdapter(nullptr);
 }
 
 }  // namespace platform

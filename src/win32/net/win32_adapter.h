@@ -21,19 +21,15 @@
 #include <winsock2.h>
 
 #include <cstdint>
-#include <deque>
 #include <map>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/host.h"
-#include "platform/net.h"
+#include "platform/event_queue.h"
 
 namespace win32 {
 
-class Win32Adapter : public platform::Net, public platform::Host {
+class Win32Adapter : public platform::OsAdapter {
  public:
   // With no target the adapter makes its own message-only window (console
   // programs, tests). With a target (the GUI's main window) everything is
@@ -59,27 +55,15 @@ class Win32Adapter : public platform::Net, public platform::Host {
   int AsyncSelect(platform::Socket s, unsigned message, long events) override;
   platform::AsyncTask AsyncGetHostByName(unsigned message, const std::string& name) override;
   int CancelAsyncRequest(platform::AsyncTask task) override;
-  std::optional<platform::Ipv4> LookupResult(platform::AsyncTask task) override;
   platform::Ipv4 InetAddr(const std::string& text) override;
   int LastError() override { return last_error_; }
 
   // platform::Host
-  void SetHandler(platform::MessageHandler handler) override;
-  bool PostMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) override;
   bool SetTimer(unsigned id, unsigned period_ms) override;
   void KillTimer(unsigned id) override;
   bool Run(unsigned timeout_ms = 0) override;
-  void Quit() override;
 
  private:
-  struct Queued {
-    unsigned msg;
-    std::uintptr_t w;
-    std::intptr_t l;
-    platform::Socket socket;   // 0 unless a socket notification
-    platform::AsyncTask task;  // 0 unless a look-up answer
-    bool timer;                // a tick of timer w
-  };
   struct SocketState {
     UINT private_msg;          // what Winsock posts for this socket
     unsigned connect_msg = 0;  // the core's message for FD_CONNECT
@@ -94,16 +78,13 @@ class Win32Adapter : public platform::Net, public platform::Host {
     std::vector<char> hostent;
     bool cancelled;
   };
-  struct Answer {
-    platform::AsyncTask task;
-    platform::Ipv4 address;
-  };
 
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
   int Fail();
   UINT NextPrivateMessage();
-  void Enqueue(const Queued& q);
-  void Drain();
+  // Posts the window a reminder to deliver, unless one is on its way or the
+  // handler is running.
+  void Wake();
   void OnSocketMessage(UINT msg, WPARAM w, LPARAM l);
   void OnLookupMessage(WPARAM w, LPARAM l);
 
@@ -115,13 +96,7 @@ class Win32Adapter : public platform::Net, public platform::Host {
   std::map<UINT, platform::Socket> by_private_msg_;
   UINT next_private_ = 0;
   std::map<HANDLE, Lookup> lookups_;
-  std::map<unsigned, Answer> answers_;   // latest answer per look-up message
-  std::map<unsigned, unsigned> timers_;  // running: id -> period
-  std::deque<Queued> queue_;
   bool drain_posted_ = false;
-  int delivering_ = 0;
-  bool quit_ = false;
-  platform::MessageHandler handler_;
 };
 
 // For the GUI: installs an adapter that posts to the main window (see
