@@ -43,6 +43,23 @@ void SetStdoutBinary() {
 #endif
 }
 
+int CheckUsage(int argc, char** argv, int wanted, const char* usage) {
+  if (argc == 1 && (std::string(argv[0]) == "--help" || std::string(argv[0]) == "-h")) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (argc != wanted) {
+    std::fputs(usage, stderr);
+    return 2;
+  }
+  return -1;
+}
+
+int Fail(const char* command, const std::string& text) {
+  std::fprintf(stderr, "torvane-cli %s: %s\n", command, text.c_str());
+  return 2;
+}
+
 bool ParseNumber(const char* text, long lo, long hi, long* out) {
   if (!text || !*text) return false;
   char* end = nullptr;

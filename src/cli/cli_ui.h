@@ -42,6 +42,13 @@ class CliUiScope {
   platform::Ui* previous_;
 };
 
+// The common start of a command: "--help" or "-h" alone prints the usage on
+// stdout and gives 0; any other argument count than wanted prints it on
+// stderr and gives 2; -1 means the command goes on.
+int CheckUsage(int argc, char** argv, int wanted, const char* usage);
+// "torvane-cli COMMAND: text" on stderr; returns exit status 2.
+int Fail(const char* command, const std::string& text);
+
 // A whole decimal number within lo..hi, nothing before or after it.
 bool ParseNumber(const char* text, long lo, long hi, long* out);
 constexpr long kIntMin = -2147483647L - 1;

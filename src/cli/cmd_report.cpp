@@ -31,21 +31,14 @@ const char kReportUsage[] =
     "Exit status: 0 when all three pages were written, 2 otherwise.\n";
 
 int Fail(const std::string& text) {
-  std::fprintf(stderr, "torvane-cli report: %s\n", text.c_str());
-  return 2;
+  return cli::Fail("report", text);
 }
 
 }  // namespace
 
 int CmdReport(int argc, char** argv) {
-  if (argc == 1 && (std::string(argv[0]) == "--help" || std::string(argv[0]) == "-h")) {
-    std::fputs(kReportUsage, stdout);
-    return 0;
-  }
-  if (argc != 1) {
-    std::fputs(kReportUsage, stderr);
-    return 2;
-  }
+  const int usage = cli::CheckUsage(argc, argv, 1, kReportUsage);
+  if (usage >= 0) return usage;
   const std::string project = argv[0];
   cli::CliUiScope scope;
 

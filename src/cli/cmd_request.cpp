@@ -24,21 +24,14 @@ const char kRequestUsage[] =
     "directory; nothing is written.\n";
 
 int Fail(const std::string& text) {
-  std::fprintf(stderr, "torvane-cli request: %s\n", text.c_str());
-  return 2;
+  return cli::Fail("request", text);
 }
 
 }  // namespace
 
 int CmdRequest(int argc, char** argv) {
-  if (argc == 1 && (std::string(argv[0]) == "--help" || std::string(argv[0]) == "-h")) {
-    std::fputs(kRequestUsage, stdout);
-    return 0;
-  }
-  if (argc != 2) {
-    std::fputs(kRequestUsage, stderr);
-    return 2;
-  }
+  const int usage = cli::CheckUsage(argc, argv, 2, kRequestUsage);
+  if (usage >= 0) return usage;
   int id = 0;
   long parsed = 0;
   if (!cli::ParseNumber(argv[0], cli::kIntMin, cli::kIntMax, &parsed)) {
