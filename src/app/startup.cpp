@@ -7,7 +7,6 @@
 #include "platform/net.h"
 #include "platform/ui.h"
 #include "projects/project.h"
-#include "results/parser.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "update/version_index.h"

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
-#include "engines/engines.h"
 #include "results/parser.h"
 #include "results/store.h"
-#include "settings/settings.h"
 #include "util/file.h"
 
 namespace {
@@ -102,20 +102,22 @@ int CmdParse(int argc, char** argv) {
 
   cli::CliUiScope scope;
   cli::SetStdoutBinary();
-  g_settings.exact = exact;
   FreeHitList();
-  SeenTreeFree(g_seen_urls);
-  g_total_hits = 0;
 
+  // All pages share the seen-URL set, as the pages of one Hunt do.
+  std::unique_ptr<SeenNode> seen;
+  long total = 0;
+  const PageHitSink add = [&total](std::string name, std::string location, const char* size,
+                                   const char* date) {
+    AddFileHit(std::move(location), std::move(name), size, date, 0);
+    ++total;
+  };
   long long accepted = 0;
-  for (std::string& page : pages) {
-    EngineEntry job;
-    job.engine_type = type;
-    job.query = std::string(term);
+  for (const std::string& page : pages) {
     const std::size_t length = page.size();
     std::vector<char> buffer(page.begin(), page.end());
     buffer.push_back('\0');
-    accepted += ParseResultPage(0, job, buffer.data(), length);
+    accepted += ParseResultPage(buffer.data(), length, type, term, exact != 0, seen, add);
   }
 
   std::string out;
@@ -133,6 +135,6 @@ int CmdParse(int argc, char** argv) {
     std::fputs("torvane-cli parse: cannot write the hits to stdout\n", stderr);
     return 2;
   }
-  std::fprintf(stderr, "accepted=%lld total=%ld\n", accepted, static_cast<long>(g_total_hits));
+  std::fprintf(stderr, "accepted=%lld total=%ld\n", accepted, total);
   return 0;
 }

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "hunt/controller.h"
+#include "hunt/page_reader.h"
 #include "hunt/slots.h"
 #include "platform/host.h"
 #include "platform/ui.h"
 #include "reports/page_capture.h"
-#include "results/parser.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "update/version_index.h"
@@ -155,7 +155,7 @@ int FinishResponse(int slot, int more) {
     // index, never as an engine's hits.
     HandleVendorReply(answer);
   } else {
-    job.hits += ParseResultPage(slot, job, answer, s.received);
+    job.hits += ReadResultPage(slot, job, answer, s.received);
   }
   SaveJobHits(slot);
   s.finishing = false;

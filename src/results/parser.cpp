@@ -6,17 +6,11 @@
 #include <string>
 #include <unordered_set>
 
-#include "hunt/slot_status.h"
-#include "platform/ui.h"
 #include "results/links.h"
 #include "results/store.h"
-#include "settings/settings.h"
 #include "util/text.h"
 
 namespace {
-
-constexpr int kMsgHunting = 1446;     // "Kite %i Hunting for Filez"
-constexpr int kMsgFilesFound = 1447;  // "%i files found"
 
 bool IsBlank(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -331,13 +325,6 @@ class SemicolonFinder {
   char* found_ = nullptr;  // ... and found this, or no ";" up to the end
 };
 
-void ShowFilesFound(const char* number) {
-  auto& ui = platform::ui();
-  if (ui.IsOpen(platform::kStatusDialog)) {
-    ui.SetText(platform::kStatusDialog, IDC_FILES_FOUND, number);
-  }
-}
-
 }  // namespace
 
 char* CopyUntilN(char* dst, const char* src, char stop, std::size_t n) {
@@ -380,18 +367,15 @@ char* TidyWhitespace(char* text) {
   return text;
 }
 
-int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) {
+int ParseResultPage(char* page, std::size_t length, int type, const char* term, bool exact,
+                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit) {
   if (!page) return 0;
   // page[length] is the caller's terminator; setting it again costs nothing
   // and keeps every scan below inside the buffer whatever the bytes are.
   // An earlier NUL ends the page.
   page[length] = '\0';
 
-  SetSlotStatus(slot, LoadText(kMsgHunting), slot + 1);
   int accepted = 0;
-  int new_hits = 0;
-  const char* const term = job.query ? job.query->c_str() : nullptr;
-  const int type = job.engine_type;
   const bool takes_http = type == 11 || type == 12 || type == 13;
 
   // Anchors of this page that already became hits. A rule may leave the
@@ -431,11 +415,11 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
     bool take = false;
     if (ExtractLink(p, href, name) && name && FindNoCase(name->c_str(), term) &&
         (takes_http || FindNoCase(href.c_str(), "ftp:"))) {
-      take = !g_settings.exact || ExactAccepts(*name, term, type);
+      take = !exact || ExactAccepts(*name, term, type);
     }
     if (take) {
       const std::size_t anchor = static_cast<std::size_t>(p - page);
-      if (hit_anchors.count(anchor) || SeenTreeLookup(g_seen_urls.get(), href.c_str())) {
+      if (hit_anchors.count(anchor) || SeenTreeLookup(seen.get(), href.c_str())) {
         ++accepted;
         take = false;
       }
@@ -456,18 +440,12 @@ int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length) 
     f.location = href;
     Cursor c{page, p};
     const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, *name, f);
-    SeenTreeInsert(g_seen_urls, f.location.c_str(), 1);
+    SeenTreeInsert(seen, f.location.c_str(), 1);
     if (!IsDigit(f.size[0])) f.size[0] = '\0';
-    AddFileHit(std::move(f.location), std::move(*name), f.size, f.date, 0);
-    ++new_hits;
     ++accepted;
-    ++g_total_hits;
-    ShowFilesFound(IntToText2(g_total_hits));
+    if (on_hit) on_hit(std::move(*name), std::move(f.location), f.size, f.date);
     p = complete ? c.p : nullptr;
     semicolons.Forget();  // type 5 may have cut the page
   }
-
-  SetSlotStatus(slot, LoadText(kMsgFilesFound), new_hits);
-  if (new_hits) ShowFilesFound(IntToText(g_total_hits));
   return accepted;
 }

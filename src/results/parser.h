@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
 
-#include "engines/engines.h"
+struct SeenNode;
 
 // Hits of engine types 12 and 13 link to http pages of two services; their
 // relative hrefs are completed with these addresses. Family B's has no "/"
@@ -18,14 +21,24 @@ constexpr std::size_t kHitFieldMax = 19;
 // Names of hits are cut to this many characters.
 constexpr std::size_t kHitNameMax = 80;
 
-// Parses one finished page of job (the record of connection slot `slot`):
-// adds a hit for every new location whose link text holds the job's search
-// term, updates the total hit count and Files Found, and shows the slot's
-// status texts. page is writable and page[length] is its terminator; the
-// first NUL ends the page. Type 5 writes one NUL into it. Returns the
-// number of accepted links (new hits plus links already seen); 0 for a
-// null page and for a vendor reply.
-int ParseResultPage(int slot, EngineEntry& job, char* page, std::size_t length);
+// Receives each new hit of a page: the cleaned link text (at most
+// kHitNameMax characters), the location stored in the seen-URL set, and the
+// size and date texts (each at most kHitFieldMax characters; the size is
+// empty unless it begins with a digit). name and location are the hit's to
+// keep; size and date are valid only during the call.
+using PageHitSink =
+    std::function<void(std::string name, std::string location, const char* size, const char* date)>;
+
+// Reads one engine answer page laid out as engine type `engine_type`: every
+// link whose text holds term (ignoring case; with exact, the whole text must
+// equal it unless the type is 5) and whose target is an ftp: location (any
+// target for types 11 to 13) is accepted. A location not yet in seen is
+// added to it and handed to on_hit; one already there is only counted.
+// page is writable and page[length] is its terminator; the first NUL ends
+// the page, and type 5 writes one NUL into it. Returns the accepted count
+// (new hits plus links already seen); 0 for a null page.
+int ParseResultPage(char* page, std::size_t length, int engine_type, const char* term, bool exact,
+                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit);
 
 // Copies from src until stop, the end of src or n characters, whichever
 // comes first, and terminates dst (n + 1 bytes). Returns dst; nothing is
