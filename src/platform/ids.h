@@ -138,4 +138,26 @@
 #define WM_TV_LOOKUP_DONE_BASE 1332 /* + slot 0..19: host look-up done */
 #define WM_TV_RUN_OVER 1096         /* the last job of a run has ended */
 
+/* ---- resource templates: controls the ids above leave out ------------- */
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1) /* labels, frames and pictures nobody addresses */
+#endif
+
+/* about box (template 102) */
+#define IDC_ABOUT_OK 1 /* IDOK, as in a message box */
+#define IDC_ABOUT_HOME 1041
+
+/* software info pane (template 163) */
+#define IDC_INFO_TITLE 1056
+#define IDC_INFO_DOWNLOAD 1305
+#define IDC_INFO_SIZE 1058
+#define IDC_INFO_HOME 1306
+#define IDC_INFO_REVIEW 1016
+#define IDC_INFO_OPEN_DOWNLOAD 1174
+#define IDC_INFO_OPEN_HOME 1171
+#define IDC_INFO_OPEN_REVIEW 1172
+
+/* either pane closes on this command, sent by the main window */
+#define IDM_PANE_CLOSE 1159
+
 #endif
