@@ -47,6 +47,37 @@ std::string RefererLine(const EngineEntry& job) {
   return "Referer: " + *job.home + "\r\n";
 }
 
+constexpr long kMaxPort = 65535;
+
+// The port an address names, the proxy left aside: 80 when it names none.
+std::int32_t AddressPort(const char* url) {
+  const char* from = url ? std::strstr(url, "//") : nullptr;
+  if (!from) return 80;
+  from += 2;
+  const char* host_end = from + std::strcspn(from, "/?#");
+  const char* colon =
+      static_cast<const char*>(std::memchr(from, ':', static_cast<std::size_t>(host_end - from)));
+  if (colon) {
+    // Digits alone up to the path: "h:80x", "h:-1" or "h:85036" name no
+    // port a socket can take.
+    if (colon + 1 == host_end) return 80;
+    long port = 0;
+    for (const char* p = colon + 1; p < host_end; ++p) {
+      if (*p < '0' || *p > '9') return kInvalidPort;
+      port = port * 10 + (*p - '0');
+      if (port > kMaxPort) return kInvalidPort;
+    }
+    return port < 1 ? kInvalidPort : static_cast<std::int32_t>(port);
+  }
+  // A ":" in the path has always been read as the port ("h/a:8081"); that
+  // reading stays, only a number beyond 65535 is refused instead of cut.
+  colon = std::strchr(host_end, ':');
+  if (!colon) return 80;
+  const long port = TextToLong(colon + 1);
+  if (port > kMaxPort) return kInvalidPort;
+  return port < 1 ? 80 : static_cast<std::int32_t>(port);
+}
+
 std::int32_t MaxFiles() {
   return g_settings.files < 1 ? 50 : g_settings.files;
 }
@@ -137,6 +168,10 @@ std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* r
 std::optional<std::string> BuildRequest(EngineEntry& job, std::string* reason) {
   std::optional<std::string> expanded = ExpandTemplate(&job, reason);
   if (!expanded) return std::nullopt;
+  if (UrlPort(*expanded) == kInvalidPort) {
+    SetReason(reason, 1533);
+    return std::nullopt;
+  }
   job.request = *expanded;
   const std::string& url = *job.request;
   const std::string path = *UrlPath(url);
@@ -182,14 +217,9 @@ std::optional<std::string> UrlHost(const std::string& url) {
 }
 
 std::int32_t UrlPort(const char* url) {
-  if (ProxySet()) return g_settings.port;
-  const char* from = url ? std::strstr(url, "//") : nullptr;
-  if (!from) return 80;
-  // Any ":" behind the scheme counts, also one in the path.
-  const char* colon = std::strchr(from + 2, ':');
-  if (!colon) return 80;
-  const int port = TextToInt(colon + 1);
-  return port < 1 ? 80 : port;
+  const std::int32_t own = AddressPort(url);
+  if (own == kInvalidPort || !ProxySet()) return own;
+  return g_settings.port >= 1 && g_settings.port <= kMaxPort ? g_settings.port : kInvalidPort;
 }
 
 std::int32_t UrlPort(const std::string& url) {
@@ -222,7 +252,8 @@ std::string& AppendUntil(std::string& dst, const char* src, char stop) {
 std::optional<ConnectPoint> ConnectTarget(const EngineEntry& job) {
   if (!job.request || job.request->empty()) return std::nullopt;
   ConnectPoint point;
-  point.host = ProxySet() ? *g_settings.proxy : *UrlHost(*job.request);
   point.port = UrlPort(*job.request);
+  if (point.port == kInvalidPort) return std::nullopt;
+  point.host = ProxySet() ? *g_settings.proxy : *UrlHost(*job.request);
   return point;
 }

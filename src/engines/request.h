@@ -30,15 +30,24 @@ std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* r
 
 // The request bytes for job. Replaces job.request with the expanded template,
 // so that the response handler and a redirect see the URL actually asked.
-// Null (and job unchanged) when the request can't be built; *reason then
-// holds a status text for the slot (empty for a job without a request).
+// Null (and job unchanged) when the request can't be built (too long, or
+// UrlPort of the expanded URL is kInvalidPort); *reason then holds a status
+// text for the slot (empty for a job without a request).
 std::optional<std::string> BuildRequest(EngineEntry& job, std::string* reason = nullptr);
 
 // Host name of a URL (behind "//", up to the first "/" or ":"); null for null.
 std::optional<std::string> UrlHost(const char* url);
 std::optional<std::string> UrlHost(const std::string& url);
+// UrlPort's answer for an address that names a port outside 1-65535 (or a
+// port that is no number): such a request is an error, never a connection
+// to the number cut to 16 bits.
+constexpr std::int32_t kInvalidPort = -1;
 // Port to connect to for a URL: the proxy port when a proxy is set, else the
-// number behind the first ":" after "//", else 80.
+// port the URL names, else 80. A ":" in the host part must be followed by
+// 1-65535 and nothing else up to the path ("h:" alone names no port); a ":"
+// further on (the host part has none) is read as a number as it always was,
+// 80 when it is none or below 1. kInvalidPort when the URL's port or the
+// proxy port is out of range, also when a proxy is set.
 std::int32_t UrlPort(const char* url);
 std::int32_t UrlPort(const std::string& url);
 // Path of a URL from the first "/" behind "//" ("/" when there is none), cut
@@ -56,5 +65,5 @@ struct ConnectPoint {
   std::string host;
   std::int32_t port = 80;
 };
-// Null when the job has no request.
+// Null when the job has no request or its port is kInvalidPort.
 std::optional<ConnectPoint> ConnectTarget(const EngineEntry& job);

@@ -94,6 +94,8 @@ int LoadSettings() {
     }
   }
   FileClose(f);
+  // A port cut to 16 bits would send every request to another port.
+  if (g_settings.port < 1 || g_settings.port > 65535) g_settings.port = kDefaultProxyPort;
   return 1;
 }
 

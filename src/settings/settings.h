@@ -4,13 +4,17 @@
 #include <optional>
 #include <string>
 
+// The proxy port a fresh start has, and what torva.ini's port falls back
+// to when it names no port a socket can take (outside 1-65535).
+constexpr int kDefaultProxyPort = 8080;
+
 struct AppSettings {
   int packcount = 20;                   // connections a Hunt uses, 1..20
   int format = 0;                       // stored and written back unchanged
   std::optional<std::string> filename;  // current project file
   std::optional<std::string> browser;
   std::optional<std::string> proxy;  // none or empty: direct connections
-  int port = 8080;                   // proxy port
+  int port = kDefaultProxyPort;      // proxy port, 1..65535
   int sort = 0;                      // stored and written back unchanged
   int lastwarn = 0;
   int exact = 1;

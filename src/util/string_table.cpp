@@ -3,7 +3,7 @@
 #include "util/vendor.h"
 
 // The connect-error text carries the vendor's download page in its middle.
-#define TORVANE_1494                                                              \
+#define TORVANE_1494                                                            \
   "Torvane was unable to connect to the Kite-HQ Server to download the latest " \
   "version information. Please check the network connection, try again later, " \
   "or visit " TORVANE_DOWNLOAD_PAGE " to obtain the latest upgrade info."
@@ -86,6 +86,7 @@ const StringTableEntry kStringTable[] = {
     // Status texts of a request the builder refuses to send.
     {1531, "Request refused: the search term is too long"},
     {1532, "Request refused: the request is too long"},
+    {1533, "Request refused: the port is not between 1 and 65535"},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

@@ -68,9 +68,17 @@ TEST_F(RequestTest, UrlPiecesHostPortAndPath) {
       {"http://h", "h", 80, "/"},
       {"http://h/a:b", "h", 80, "/a"},  // any ":" behind the scheme is the port's
       {"http://h/a:8081", "h", 8081, "/a"},
-      {"http://h:0/", "h", 80, "/"},
       {"h:9000/x", "h", 80, "/x"},  // no "//": no port is looked for
       {"http://h/POST /c:1 $HTTPa=b", "h", 1, "/POST /c:1 $HTTPa=b"},
+      {"http://h:/x", "h", 80, "/x"},
+      {"http://h:065535?q=1", "h", 65535, "/"},
+      // Ports a socket can't take are refused, not cut to 16 bits.
+      {"http://h:85036/x", "h", kInvalidPort, "/x"},
+      {"http://h:0/", "h", kInvalidPort, "/"},
+      {"http://h:-1/", "h", kInvalidPort, "/"},
+      {"http://h:80x/", "h", kInvalidPort, "/"},
+      {"http://h:99999999999999999999/", "h", kInvalidPort, "/"},
+      {"http://h/a:85036", "h", kInvalidPort, "/a"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(UrlHost(c.url), c.host) << c.url;
@@ -83,6 +91,9 @@ TEST_F(RequestTest, UrlPiecesHostPortAndPath) {
   EXPECT_EQ(UrlPort("http://h:8000/x"), 8000);
   UseProxy("proxy.local", 3128);
   EXPECT_EQ(UrlPort("http://h:8000/x"), 3128);
+  EXPECT_EQ(UrlPort("http://h:85036/x"), kInvalidPort);  // a proxy can't take it either
+  UseProxy("proxy.local", 70000);
+  EXPECT_EQ(UrlPort("http://h/x"), kInvalidPort);
   std::string s = "ab";
   EXPECT_EQ(AppendUntil(s, "cd#ef", '#'), "abcd");
   EXPECT_EQ(AppendUntil(s, nullptr, '#'), "abcd");
@@ -151,7 +162,7 @@ TEST_F(RequestTest, PlaceholderRules) {
   EXPECT_FALSE(ExpandTemplate(nullptr));
 }
 
-TEST_F(RequestTest, OverlongTextsAreRefusedNeverOverflowed) {
+TEST_F(RequestTest, RefusedRequestsSayWhyAndNeverOverflow) {
   std::string reason;
   EngineEntry job = Job("http://h/?q=$QUERY", std::string(3000, 'a').c_str());
   EXPECT_FALSE(BuildRequest(job, &reason));
@@ -171,6 +182,10 @@ TEST_F(RequestTest, OverlongTextsAreRefusedNeverOverflowed) {
   // ...but in a POST the home goes into the header block, which has a limit.
   EXPECT_EQ(Build(Job("http://p/POST /f $HTTPq=$QUERY", "t", home.c_str()), &reason), "<refused>");
   EXPECT_EQ(reason, "Request refused: the request is too long");
+  // A redirect to a port no socket can take is refused with its own text.
+  job = Job("http://h:85036/x", nullptr);
+  EXPECT_FALSE(BuildRequest(job, &reason) || ConnectTarget(job));
+  EXPECT_EQ(reason, "Request refused: the port is not between 1 and 65535");
 }
 
 }  // namespace

@@ -71,6 +71,21 @@ TEST_F(SettingsTest, LongLineIsReadInPieces) {
   EXPECT_EQ(g_settings.files, 3);
 }
 
+TEST_F(SettingsTest, ValuesOutsideTheirRangeFallBack) {
+  const struct {
+    const char* line;
+    int port;
+  } cases[] = {
+      {"port=85036", 8080}, {"port=0", 8080}, {"port=-1", 8080},
+      {"port=x", 8080},     {"port=1", 1},    {"port=65535", 65535},
+  };
+  for (const auto& c : cases) {
+    g_settings = AppSettings{};
+    Loaded(std::string(c.line) + "\n");
+    EXPECT_EQ(g_settings.port, c.port) << c.line;
+  }
+}
+
 TEST_F(SettingsTest, RoundTripIsByteExactInSaveOrder) {
   const std::string saved =
       "packcount=7\nformat=0\nfilename=C:\\p\\default.tvs\nbrowser=b.exe\nproxy=\nport=8080\n"

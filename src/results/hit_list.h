@@ -1,0 +1,38 @@
+// The hit list: every hit of the current Hunt or project, in name order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct FileHit {
+  std::optional<std::string> name;      // cleaned link text, at most 80 chars
+  std::optional<std::string> location;  // normally an ftp:// address
+  std::optional<std::string> size;      // null when the page's text held "<"
+  std::optional<std::string> date;
+  std::uint32_t mark_flags = 0;  // kWrittenMark during a report run
+  std::int32_t tag = 0;
+};
+constexpr std::uint32_t kWrittenMark = 2;
+
+// A hit keeps the place its name had when it was added (a later change to
+// the name does not move it). A hit without a name counts as smaller than
+// any name. Hits stay at their addresses until the list is freed.
+
+// Creates a hit in name order (ascending StrICmp, equal names in the order
+// added) and shows it as a new row at the end of the results list.
+// size: absent or containing "<" gives no size.
+void AddFileHit(std::string location, std::string name, const char* size, const char* date,
+                std::int32_t tag);
+// Appends a hit at the tail, out of order (the project loader keeps file
+// order this way). Later AddFileHit calls still place hits where a walk
+// from the head would.
+void AppendLoadedHit(FileHit hit);
+// Frees every hit; the list becomes empty.
+void FreeHitList();
+// Number of hits in the list.
+std::size_t HitCount();
+// The hits in list order.
+std::vector<FileHit*> HitsInListOrder();
