@@ -1,0 +1,82 @@
+// Helpers shared by the fuzz targets: a property check that stops the
+// fuzzer with a readable reason, a private working directory for the
+// readers of data files, and small text helpers.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// A violated property is a finding: say which one, then abort so libFuzzer
+// saves the input as a crash.
+#define FUZZ_CHECK(cond)                                                                  \
+  do {                                                                                    \
+    if (!(cond)) {                                                                        \
+      std::fprintf(stderr, "property violated: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
+      std::abort();                                                                       \
+    }                                                                                     \
+  } while (0)
+
+namespace fuzz {
+
+// The data-file readers work on fixed names in the current directory: each
+// target moves once into a fresh directory of its own, so parallel runs and
+// the tree never see its files.
+inline void EnterScratchDirectory() {
+  static bool entered = false;
+  if (entered) return;
+  std::string pattern = (std::filesystem::temp_directory_path() / "torvane-fuzz-XXXXXX").string();
+  if (!mkdtemp(&pattern[0]) || chdir(pattern.c_str()) != 0) {
+    std::perror("torvane fuzz: scratch directory");
+    std::abort();
+  }
+  entered = true;
+}
+
+inline void WriteFile(const char* name, const std::string& bytes) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) std::abort();  // the scratch directory is ours: a failure is the machine's
+}
+
+inline std::string ReadFile(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The input split at '\n' (line feeds not kept); a text ending in '\n' has
+// no empty last line.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t lf = text.find('\n', at);
+    if (lf == std::string::npos) {
+      out.push_back(text.substr(at));
+      break;
+    }
+    out.push_back(text.substr(at, lf - at));
+    at = lf + 1;
+  }
+  return out;
+}
+
+// What the readers' TrimRight removes: blanks, CRs and LFs at the end.
+inline std::string TrimmedRight(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n')) s.pop_back();
+  return s;
+}
+
+inline bool StartsWith(const std::string& s, const char* prefix) {
+  return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+}  // namespace fuzz
