@@ -59,6 +59,14 @@ int TextToInt(const char* text) {
   return static_cast<int>(v);
 }
 
+int ClampPackcount(long count) {
+  return count < 1 ? 1 : count > 20 ? 20 : static_cast<int>(count);
+}
+
+long ClampTimeout(long ms) {
+  return ms < 100 ? 100 : ms > 64000 ? 64000 : ms;
+}
+
 bool ProxySet() {
   return g_settings.proxy && !g_settings.proxy->empty();
 }
@@ -96,6 +104,8 @@ int LoadSettings() {
   FileClose(f);
   // A port cut to 16 bits would send every request to another port.
   if (g_settings.port < 1 || g_settings.port > 65535) g_settings.port = kDefaultProxyPort;
+  g_settings.packcount = ClampPackcount(g_settings.packcount);
+  g_settings.timeout = ClampTimeout(g_settings.timeout);
   return 1;
 }
 

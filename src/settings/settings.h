@@ -23,7 +23,7 @@ struct AppSettings {
   int next = 1;  // running number 1..99 for $COUNT in report inserts
   int upgrade = 0;
   int upgradenew = 0;
-  long timeout = 2000;  // ms, period of the Hunt's timeout timer
+  long timeout = 2000;  // ms, period of the Hunt's timeout timer, 100..64000
   int newwin = 0;
 };
 
@@ -37,6 +37,13 @@ int LoadSettings();
 int SaveSettings();
 // True when a proxy host is set and not empty.
 bool ProxySet();
+
+// The ranges the Preferences dialog holds the values to, which torva.ini is
+// held to as well: 1-20 connections (there are 20 slots), a timeout period
+// of 100-64000 ms (a shorter tick aborts connections before they can
+// answer).
+int ClampPackcount(long count);
+long ClampTimeout(long ms);
 
 // The exact text SaveSettings writes.
 std::string SettingsText();

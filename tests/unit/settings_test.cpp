@@ -48,7 +48,7 @@ TEST_F(SettingsTest, KeysAreFoundAnywhereAndTheFirstKeyInTestOrderDecides) {
                    "xxnews=12\n"
                    "upgradenew=7\n"
                    "upgrade=3\n"
-                   "timeout=100000\n"
+                   "timeout=3000\n"
                    "next=abc\n"  // malformed number: 0
                    "browser=C:\\Program Files\\b.exe\n"
                    "browser=C:\\other.exe\n"  // later line wins
@@ -58,7 +58,7 @@ TEST_F(SettingsTest, KeysAreFoundAnywhereAndTheFirstKeyInTestOrderDecides) {
                    "browser=C:\\format=x\\b.exe\n"),
             "packcount=5\nformat=0\nbrowser=C:\\other.exe\nproxy=a=b\nport=3128\nsort=0\n"
             "lastwarn=0\nexact=0\nfiles=50\nnews=12\nnext=0\nupgrade=3\nupgradenew=7\n"
-            "timeout=100000\nnewwin=0\n");
+            "timeout=3000\nnewwin=0\n");
   EXPECT_TRUE(ProxySet());
 }
 
@@ -71,18 +71,30 @@ TEST_F(SettingsTest, LongLineIsReadInPieces) {
   EXPECT_EQ(g_settings.files, 3);
 }
 
-TEST_F(SettingsTest, ValuesOutsideTheirRangeFallBack) {
+TEST_F(SettingsTest, ValuesAreHeldToTheRangesTheProgramCanUse) {
   const struct {
     const char* line;
-    int port;
+    const char* saved;
   } cases[] = {
-      {"port=85036", 8080}, {"port=0", 8080}, {"port=-1", 8080},
-      {"port=x", 8080},     {"port=1", 1},    {"port=65535", 65535},
+      // A port outside 1-65535 falls back to the default.
+      {"port=85036", "port=8080"},
+      {"port=0", "port=8080"},
+      {"port=x", "port=8080"},
+      {"port=65535", "port=65535"},
+      // The Preferences dialog's ranges, and no tick shorter than 100 ms.
+      {"timeout=4294967296", "timeout=64000"},
+      {"timeout=99", "timeout=100"},
+      {"timeout=-5", "timeout=100"},
+      {"timeout=100", "timeout=100"},
+      {"packcount=21", "packcount=20"},
+      {"packcount=-3", "packcount=1"},
+      {"packcount=1", "packcount=1"},
   };
   for (const auto& c : cases) {
     g_settings = AppSettings{};
-    Loaded(std::string(c.line) + "\n");
-    EXPECT_EQ(g_settings.port, c.port) << c.line;
+    EXPECT_NE(("\n" + Loaded(std::string(c.line) + "\n")).find("\n" + std::string(c.saved) + "\n"),
+              std::string::npos)
+        << c.line;
   }
 }
 
