@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "util/file.h"
 #include "util/text.h"
+#include "util/url.h"
 #include "util/vendor.h"
 
 namespace {
@@ -35,7 +36,13 @@ std::string ReportPath(const char* name) {
 void WriteHitRow(FileWriter& f, const FileHit& hit) {
   const std::string location = hit.location ? *hit.location : std::string();
   f.Printf("<tr><td NOWRAP %s>", kCell);
-  f.Printf("<a href=\"%s\">%s</a><br>\n", HtmlEscape(location).c_str(), Esc(hit.name).c_str());
+  // Only an ftp or web address becomes a link: a page can offer any text
+  // as a location, "javascript:..." included.
+  if (IsOpenableLocation(location)) {
+    f.Printf("<a href=\"%s\">%s</a><br>\n", HtmlEscape(location).c_str(), Esc(hit.name).c_str());
+  } else {
+    f.Printf("%s<br>\n", Esc(hit.name).c_str());
+  }
   f.Printf("</td><td NOWRAP %s>", kCell);
   f.Write(Esc(hit.size));
   f.Printf("</td><td NOWRAP %s>", kCell);

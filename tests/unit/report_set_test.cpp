@@ -50,6 +50,12 @@ std::string Row(const std::string& href, const std::string& name, const std::str
          "</td>" + kCell + date + "</td>" + kCell + cut + "</td></tr>\n";
 }
 
+// A row whose location is no ftp or web address: the name as plain text.
+std::string TextRow(const std::string& name, const std::string& cut) {
+  return "<tr>" + kCell + name + "<br>\n</td>" + kCell + "</td>" + kCell + "</td>" + kCell + cut +
+         "</td></tr>\n";
+}
+
 const std::string kIntroEnd = "<br><br><hr><br><br></BODY>\n</HTML>\n";
 const std::string kGreyBody =
     "<BODY TEXT=\"#000000\" BGCOLOR=\"C0C0C0\" LINK=\"#900000\" VLINK=\"#800080\" "
@@ -163,6 +169,19 @@ TEST_F(ReportSetTest, SummaryCutsTheOriginalLocationThenEscapes) {
   // Running it again gives the same page: the marks are cleared first.
   EXPECT_EQ(WriteReportSet(), 1);
   EXPECT_EQ(Report("results.htm"), expected);
+}
+
+TEST_F(ReportSetTest, OnlyFtpAndWebAddressesBecomeLinks) {
+  AddFileHit("javascript:alert(1)//ftp://x/readme", "a", nullptr, nullptr, 0);
+  AddFileHit("HTTPS://h/b", "b", nullptr, nullptr, 0);
+  AddFileHit("ftp:/h/c", "c<", nullptr, nullptr, 0);
+  AddFileHit("Ftp://h/d", "d", nullptr, nullptr, 0);
+  g_total_hits = 4;
+  EXPECT_EQ(WriteReportSet(), 1);
+  EXPECT_EQ(Report("results.htm"),
+            SummaryTop("", "", 4) + TextRow("a", "javascript:alert(1)//ftp://x/readme") +
+                Row("HTTPS://h/b", "b", "", "", "HTTPS://h/b") + TextRow("c&lt;", "ftp:/h/c") +
+                Row("Ftp://h/d", "d", "", "", "Ftp://h/d") + "</table>\n");
 }
 
 TEST_F(ReportSetTest, IntroShowsTheFirstEngineEscapedAndTheHitCount) {

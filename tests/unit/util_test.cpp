@@ -7,6 +7,7 @@
 #include "unit/test_dir.h"
 #include "util/file.h"
 #include "util/text.h"
+#include "util/url.h"
 
 namespace {
 
@@ -151,6 +152,17 @@ TEST(TextTest, LoadTextRingReusesTheFirstSlotOnTheSixthCall) {
   EXPECT_STREQ(first, "Not Searched");  // five texts may be held at once
   LoadText(1474);
   EXPECT_STREQ(first, "Hunt is Complete");
+}
+
+TEST(UrlTest, OnlyFtpAndWebAddressesAreOpenable) {
+  for (const char* yes : {"ftp://h/a", "HTTP://h", "hTtPs://h/x?y"}) {
+    EXPECT_TRUE(IsOpenableLocation(std::string(yes))) << yes;
+  }
+  for (const char* no :
+       {"", "ftp:/h", " ftp://h", "https:", "file://c/x", "javascript:1//ftp://h", "ftps://h"}) {
+    EXPECT_FALSE(IsOpenableLocation(std::string(no))) << no;
+  }
+  EXPECT_FALSE(IsOpenableLocation(static_cast<const char*>(nullptr)));
 }
 
 TEST(TextTest, StrICmpFoldsAsciiToLowerCase) {
