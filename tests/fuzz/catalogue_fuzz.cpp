@@ -96,7 +96,7 @@ std::size_t Sizes(int mode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::EnterScratchDirectory();
+  const fuzz::ScratchDirectory scratch;
   platform::HeadlessUi ui;
   platform::SetUi(&ui);
   const std::string input(reinterpret_cast<const char*>(data), size);

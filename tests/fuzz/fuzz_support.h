@@ -27,19 +27,41 @@
 
 namespace fuzz {
 
-// The data-file readers work on fixed names in the current directory: each
-// target moves once into a fresh directory of its own, so parallel runs and
-// the tree never see its files.
-inline void EnterScratchDirectory() {
-  static bool entered = false;
-  if (entered) return;
-  std::string pattern = (std::filesystem::temp_directory_path() / "torvane-fuzz-XXXXXX").string();
-  if (!mkdtemp(&pattern[0]) || chdir(pattern.c_str()) != 0) {
-    std::perror("torvane fuzz: scratch directory");
-    std::abort();
+// The data-file readers work on fixed names in the current directory: for
+// the length of one input a target works in a fresh directory of its own,
+// so parallel runs and the tree never see its files. The previous directory
+// comes back afterwards, since libFuzzer reads and writes the corpus by the
+// paths it was given, which may be relative.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() : home_(std::filesystem::current_path()) {
+    if (Dir().empty()) Create();
+    std::filesystem::current_path(Dir());
   }
-  entered = true;
-}
+  ~ScratchDirectory() { std::filesystem::current_path(home_); }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+ private:
+  static std::filesystem::path& Dir() {
+    static std::filesystem::path dir;
+    return dir;
+  }
+  static void Create() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "torvane-fuzz-XXXXXX").string();
+    if (!mkdtemp(&pattern[0])) {
+      std::perror("torvane fuzz: scratch directory");
+      std::abort();
+    }
+    Dir() = pattern;
+    // Gone at a normal exit; after a finding it stays for a look.
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(Dir(), ignored);
+    });
+  }
+  std::filesystem::path home_;
+};
 
 inline void WriteFile(const char* name, const std::string& bytes) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);

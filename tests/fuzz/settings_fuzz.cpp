@@ -55,7 +55,7 @@ bool FromLine(const std::string& input, const char* key, const std::optional<std
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::EnterScratchDirectory();
+  const fuzz::ScratchDirectory scratch;
   platform::HeadlessUi ui;
   platform::SetUi(&ui);
 
