@@ -1,0 +1,105 @@
+// The Win32 front end's program-wide values and the functions its files
+// offer each other. Everything here runs on the one thread of the program.
+#pragma once
+
+#include <string>
+
+#include "platform/ids.h"
+#include "win32/app/handles.h"
+
+struct EngineEntry;
+
+namespace gui {
+
+struct GuiState {
+  HINSTANCE instance = nullptr;
+  HWND main = nullptr;        // the main window, while it exists
+  HMENU menu = nullptr;       // its menu bar (menu 100)
+  HWND status_bar = nullptr;  // made at run time, not by the template
+  bool ready = false;         // creation is far enough for the layout to run
+  bool destroying = false;    // the main window is being torn down
+};
+extern GuiState g_gui;
+
+inline HWND Item(int id) {
+  return g_gui.main ? GetDlgItem(g_gui.main, id) : nullptr;
+}
+
+// ---- windows the core addresses by template (win32_ui.cpp) ----------------
+void RememberWindow(int dialog, HWND hwnd);
+void ForgetWindow(int dialog);
+HWND WindowOf(int dialog);
+// Installs the Ui and the front end the core talks to; Remove puts the
+// quiet defaults back.
+void InstallSeams();
+void RemoveSeams();
+
+// ---- main window (main_window.cpp) ------------------------------------------
+INT_PTR RunMainWindow();
+
+// ---- layout (main_layout.cpp) -----------------------------------------------
+void CreateStatusBar(HWND main);
+// Moves and sizes the controls for the client area and the page shown;
+// false when the batch of moves failed.
+bool LayoutMainWindow(HWND main);
+
+// ---- engine list (engine_list.cpp) ------------------------------------------
+bool CreateEngineList();
+void FillEngineList();
+void DestroyEngineImages();
+void SelectAllEngines();
+void ClearAllEngines();
+void DefaultEngines();
+// Popup codes: 4 open, 5 copy, 9 select, 2 clear.
+constexpr int kEngineOpen = 4;
+constexpr int kEngineCopy = 5;
+constexpr int kEngineSelect = 9;
+constexpr int kEngineClear = 2;
+void EnginePopupAction(int code);
+void OnEngineListNotify(const NMHDR* hdr);
+// The row's state image and image from the entry's availability and flag.
+void ShowEngineState(HWND list, int row, const EngineEntry& e);
+
+// ---- results list and right tab (results_list.cpp) -------------------------
+bool InsertRightTabPages();
+bool InsertResultColumns();
+bool InsertCatalogueColumns();
+void OnRightTabChanged();
+// Back to "Search Results" the way a click on its tab would go there.
+void ShowResultsPage();
+void OnResultsListNotify(const NMHDR* hdr);
+// Answers a list view's text request for a row of either list.
+void AnswerTextRequest(NMHDR* hdr);
+
+// ---- popups (popups.cpp) ----------------------------------------------------
+enum class PopupKind { kHit = 0, kCatalogue = 1, kEngine = 2, kEngineOffRows = 3 };
+bool ShowPopup(HWND owner, POINT screen, PopupKind kind);
+
+// ---- commands (main_commands.cpp) -------------------------------------------
+// WM_COMMAND of the main window; false for what it does not handle.
+bool OnMainCommand(HWND main, int id);
+
+// ---- dialogs -----------------------------------------------------------------
+void RunStatusDialog();
+void RunPreferences();
+void RunAboutBox();
+
+// ---- browser (browser.cpp) --------------------------------------------------
+struct BrowserCandidates {
+  std::string netscape;           // the program registered for NetscapeMarkup
+  std::string internet_explorer;  // the program registered for htmlfile
+};
+extern BrowserCandidates g_browser_candidates;
+// Reads the candidates and fills in the browser setting when it is empty.
+void DetectBrowser();
+// Shows address (a URL, or a file below the working directory) in the
+// browser; true when a browser took it.
+bool OpenUrl(HWND owner, const char* address);
+bool RunningUnderWine();
+
+// ---- desktop helpers (desktop.cpp) ------------------------------------------
+bool CopyToClipboard(HWND owner, const std::string& text);
+bool WaitCursorOn();
+bool WaitCursorOff();
+
+}  // namespace gui

@@ -1,0 +1,131 @@
+// The main window's commands: menu items, buttons, popup items and the
+// query field's notifications.
+#include "app/find.h"
+#include "hunt/controller.h"
+#include "platform/frontend.h"
+#include "platform/ui.h"
+#include "projects/project.h"
+#include "reports/report_set.h"
+#include "util/file.h"
+#include "util/text.h"
+#include "util/vendor.h"
+#include "win32/app/gui.h"
+
+namespace gui {
+
+namespace {
+
+constexpr char kFaqPage[] = TORVANE_VENDOR_HOME "faq.htm";
+
+// Commands whose work comes with the project dialogs, the hit and catalogue
+// actions and the version check.
+constexpr int kNotYet[] = {IDM_OPEN,          IDM_SAVE_AS,   IDM_DELETE,    IDM_VERSION_CHECK,
+                           IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,  IDM_HIT_DELETE,
+                           IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY, IDM_SOFT_HOME,
+                           IDC_HOME,          IDC_INFO,      IDC_GET_IT};
+
+void NotAvailableYet() {
+  platform::ui().MessageBox("This command is not available yet.", TORVANE_PRODUCT_NAME,
+                            platform::kMbOk | platform::kMbIconExclamation);
+}
+
+// Any notification of the query field: Find needs a query and an engine.
+void OnQueryNotification() {
+  char query[kLineLimit + 1] = "";
+  GetDlgItemTextA(g_gui.main, IDC_QUERY, query, sizeof query);
+  int selected = 0;
+  for (const EngineEntry& e : g_engines) selected += e.selected ? 1 : 0;
+  EnableWindow(Item(IDC_FIND), query[0] != '\0' && selected > 0);
+}
+
+bool FocusInQueryField() {
+  HWND focus = GetFocus();
+  HWND combo = Item(IDC_QUERY);
+  return focus && combo && (focus == combo || IsChild(combo, focus));
+}
+
+void ViewReport() {
+  WriteReportSet();  // each page that fails has shown its own box
+  OpenUrl(g_gui.main, JoinPath("reports", "report.htm").c_str());
+}
+
+}  // namespace
+
+bool OnMainCommand(HWND main, int id) {
+  for (int later : kNotYet) {
+    if (id == later) {
+      NotAvailableYet();
+      return true;
+    }
+  }
+  switch (id) {
+    case IDOK:
+      // Enter: in the query field it is Find, when Find may run.
+      if (FocusInQueryField() && IsWindowEnabled(Item(IDC_FIND))) Find();
+      return true;
+    case IDCANCEL:
+      return true;  // Escape must not close the main window
+    case IDC_QUERY:
+      OnQueryNotification();
+      return true;
+    case IDC_FIND:
+      Find();
+      return true;
+    case IDC_CANCEL:
+      Cancel();
+      return true;
+    case IDC_VIEW:  // also the menu's "Report"
+      ViewReport();
+      return true;
+    case IDC_SELECT_ALL:
+    case IDM_ENGINE_SELECT_ALL:
+      SelectAllEngines();
+      return true;
+    case IDC_CLEAR:
+    case IDM_ENGINE_CLEAR_ALL:
+      ClearAllEngines();
+      return true;
+    case IDC_DEFAULT:
+      DefaultEngines();
+      return true;
+    case IDM_ENGINE_OPEN:
+      EnginePopupAction(kEngineOpen);
+      return true;
+    case IDM_ENGINE_COPY:
+      EnginePopupAction(kEngineCopy);
+      return true;
+    case IDM_ENGINE_SELECT:
+      EnginePopupAction(kEngineSelect);
+      platform::frontend().UpdateEngineCount();
+      return true;
+    case IDM_ENGINE_CLEAR:
+      EnginePopupAction(kEngineClear);
+      platform::frontend().UpdateEngineCount();
+      return true;
+    case IDM_SAVE:
+      SaveProject();
+      return true;
+    case IDM_PREFERENCES:
+      RunPreferences();
+      return true;
+    case IDM_STATUS:
+      RunStatusDialog();
+      return true;
+    case IDM_ABOUT:
+      RunAboutBox();
+      return true;
+    case IDM_FAQ:
+      OpenUrl(main, kFaqPage);
+      return true;
+    case IDM_HOME_PAGE:
+      OpenUrl(main, TORVANE_VENDOR_HOME);
+      return true;
+    case IDM_QUIT:
+      EndDialog(main, 1);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace gui
