@@ -20,14 +20,6 @@ std::deque<SoftEntry>& SpareEntries() {
   return spare;
 }
 
-// Whole lines: a piece of an over-long line that begins inside the name
-// field would otherwise load as an entry with half a name.
-bool ReadTrimmedLine(FileHandle f, std::string& line) {
-  if (!ReadWholeLine(f, line)) return false;
-  TrimRight(line);
-  return true;
-}
-
 // name<1>download<2>size<3>home<4>version<5>review<6>category; each marker
 // after the previous one. Fields stand as they are, empty ones included.
 bool ParseEntry(const char* s, SoftEntry& e, int& number) {
@@ -90,8 +82,12 @@ void LoadCatalogue(int mode) {
     for (int c = 1; c < kCategoryCount; ++c) FreeSoftList(g_catalogue.lists[c]);
   }
 
+  // Whole lines up to the bound: a piece of an over-long line that begins
+  // inside the name field would otherwise load as an entry with half a name.
+  LineReader reader(f, kCatalogueFile, kLineLimit);
   std::string line;
-  while (ReadTrimmedLine(f, line)) {
+  while (reader.Next(line)) {
+    TrimRight(line);
     const char* s = line.c_str();
     if (std::strncmp(s, "VERSION=", 8) == 0) {
       g_catalogue.version = std::string(s + 8);
@@ -112,6 +108,7 @@ void LoadCatalogue(int mode) {
   FileClose(f);
   g_catalogue.mode = mode == 0 ? 0 : 1;
   platform::ui().WaitCursor(false);
+  if (reader.TooLong()) ErrorBox(reader.TooLongText());
 }
 
 int FillCatalogueRows(int page) {

@@ -52,8 +52,13 @@ int LoadEngines() {
     return 0;
   }
   EngineEntry* current = nullptr;
-  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
-    const char* line = TrimRight(g_scratch);
+  // The reading stops at a line over the bound: the tail of a long NAME=
+  // line must not become a request of its own.
+  LineReader reader(f, kEnginesFile, kLineLimit);
+  std::string text;
+  while (reader.Next(text)) {
+    TrimRight(text);
+    const char* line = text.c_str();
     const char* eq = std::strchr(line, '=');
     if (!eq) continue;
     const char* value = eq + 1;
@@ -73,5 +78,6 @@ int LoadEngines() {
     }
   }
   FileClose(f);
+  if (reader.TooLong()) ErrorBox(reader.TooLongText());
   return g_engines.empty() ? 0 : 1;
 }

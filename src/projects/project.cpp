@@ -21,8 +21,10 @@ bool HasPath() {
   return g_settings.filename && !g_settings.filename->empty();
 }
 
-// Lines are read whole (ReadWholeLine): cutting a long line into pieces
-// would let the tail of one field be read as a line of its own.
+// Lines are read whole: cutting a long line into pieces would let the tail
+// of one field be read as a line of its own. The bound leaves room for any
+// line the program writes.
+constexpr std::size_t kProjectLineLimit = kWholeLineLimit;
 
 // A text as it goes into the file. The format has no escaping, so a text
 // holding a line break or one of the record markers "<1>" to "<5>" would be
@@ -162,9 +164,10 @@ int LoadProject() {
   platform::ui().WaitCursor(true);
   EmptyResultsList();
 
+  LineReader reader(f, *g_settings.filename, kProjectLineLimit);
   std::string line;
   // Header: settings up to the first line that holds "BODY=" anywhere.
-  while (ReadWholeLine(f, line)) {
+  while (reader.Next(line)) {
     if (line.find("BODY=") != std::string::npos) break;
     TrimRight(line);
     const char* s = line.c_str();
@@ -185,7 +188,7 @@ int LoadProject() {
     }
   }
   // Body: every line judged by itself; file order is kept.
-  while (ReadWholeLine(f, line)) {
+  while (reader.Next(line)) {
     FileHit hit;
     if (!ParseHitLine(line.c_str(), hit)) continue;
     if (hit.name) ++g_total_hits;
@@ -199,6 +202,7 @@ int LoadProject() {
   if (g_right_tab == 0) FillResultsList();
   platform::frontend().UpdateEngineCount();
   platform::ui().WaitCursor(false);
+  if (reader.TooLong()) ErrorBox(reader.TooLongText());
   return 1;
 }
 

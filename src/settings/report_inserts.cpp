@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ui.h"
 #include "settings/settings.h"
 #include "util/text.h"
 
@@ -15,12 +16,13 @@ const char kInsertFile[] = "search.idx";
 
 // Reads the lines of one section up to its "|" line into text. Returns 1 when
 // the closing line was found, 0 when the file ended first.
-int ReadSection(FileHandle f, std::string& text) {
+int ReadSection(LineReader& reader, std::string& text) {
   text.clear();
   // Section lines are kept exactly as read, line ends included.
-  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
-    if (std::strchr(g_scratch, '|')) return 1;
-    text += g_scratch;
+  std::string line;
+  while (reader.Next(line)) {
+    if (line.find('|') != std::string::npos) return 1;
+    text += line;
   }
   return 0;
 }
@@ -31,10 +33,12 @@ int LoadReportInserts() {
   g_report_inserts.loaded = true;
   FileHandle f = FileOpenRead(kInsertFile);
   if (!f) return 0;
+  LineReader reader(f, kInsertFile, kLineLimit);
+  std::string line;
   std::string text;
-  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
-    TrimRight(g_scratch);
-    const char* mark = std::strstr(g_scratch, "%%");
+  while (reader.Next(line)) {
+    TrimRight(line);
+    const char* mark = std::strstr(line.c_str(), "%%");
     if (!mark) continue;
     const char marker = mark[2];
     if (marker != '*' && marker != '$') continue;
@@ -45,9 +49,10 @@ int LoadReportInserts() {
     // The old text goes before the new one is read, so a section that
     // never closes leaves the number empty.
     g_report_inserts.sections[n].reset();
-    if (ReadSection(f, text)) g_report_inserts.sections[n] = text;
+    if (ReadSection(reader, text)) g_report_inserts.sections[n] = text;
   }
   FileClose(f);
+  if (reader.TooLong()) ErrorBox(reader.TooLongText());
   return 1;
 }
 
@@ -62,14 +67,21 @@ const std::string* ReportInsertText(int section) {
 int WriteReportInsert(FileWriter& f, int section) {
   const std::string* text = ReportInsertText(section);
   if (!f.Ok() || !text) return 0;
-  std::string copy = *text;
+  // Built in one pass: replacing in place moves the rest of the text at
+  // every "$COUNT", which made an insert full of them cost n^2.
   const std::string count = IntToText(g_settings.next);
   static const char kCount[] = "$COUNT";
   const std::size_t klen = sizeof kCount - 1;
-  for (std::size_t at = copy.find(kCount); at != std::string::npos;
-       at = copy.find(kCount, at + count.size())) {
-    copy.replace(at, klen, count);
+  std::string copy;
+  copy.reserve(text->size() + 1);
+  std::size_t from = 0;
+  for (std::size_t at = text->find(kCount); at != std::string::npos;
+       at = text->find(kCount, from)) {
+    copy.append(*text, from, at - from);
+    copy += count;
+    from = at + klen;
   }
+  copy.append(*text, from, std::string::npos);
   g_settings.next = g_settings.next > 98 ? 1 : g_settings.next + 1;
   copy += '\n';
   f.Write(copy);

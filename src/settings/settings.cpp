@@ -14,6 +14,9 @@ AppSettings g_settings;
 namespace {
 
 const char kSettingsFile[] = "torva.ini";
+// Room for a key in front of the longest value the program keeps here (the
+// Preferences dialog takes a browser path of 2048 characters).
+constexpr std::size_t kSettingsLineLimit = kLineLimit + 16;
 
 // The keys in the order they are tested: the first one found anywhere in a
 // line decides what the line sets. Each sets a number or a text (timeout,
@@ -81,8 +84,11 @@ int LoadSettings() {
     g_settings.files = 50;
     return 1;
   }
-  while (ReadLine(g_scratch, kLineLimit, f) > 0) {
-    char* line = TrimRight(g_scratch);
+  LineReader reader(f, kSettingsFile, kSettingsLineLimit);
+  std::string text;
+  while (reader.Next(text)) {
+    TrimRight(text);
+    const char* line = text.c_str();
     const KeyField* hit = nullptr;
     for (const KeyField& k : kKeys) {
       if (std::strstr(line, k.key)) {
@@ -102,6 +108,7 @@ int LoadSettings() {
     }
   }
   FileClose(f);
+  if (reader.TooLong()) ErrorBox(reader.TooLongText());
   // A port cut to 16 bits would send every request to another port.
   if (g_settings.port < 1 || g_settings.port > 65535) g_settings.port = kDefaultProxyPort;
   g_settings.packcount = ClampPackcount(g_settings.packcount);

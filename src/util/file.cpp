@@ -3,12 +3,19 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "util/text.h"
 
 FileHandle FileOpenRead(const char* path) {
-  return path ? std::fopen(path, "rb") : nullptr;
+  if (!path) return nullptr;
+  // Asked before opening: opening a pipe would already block.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return nullptr;
+  return std::fopen(path, "rb");
 }
 
 FileHandle FileCreate(const char* path) {
@@ -69,18 +76,45 @@ int ReadLine(char* buffer, int limit, FileHandle f) {
   return stored;
 }
 
-bool ReadWholeLine(FileHandle f, std::string& line) {
+LineReader::LineReader(FileHandle f, std::string name, std::size_t limit)
+    : f_(f), name_(std::move(name)), limit_(limit) {}
+
+bool LineReader::Next(std::string& line) {
   static char buf[kLineLimit + 1];
   line.clear();
+  if (!f_ || too_long_) return false;
   for (;;) {
-    const int n = ReadLine(buf, kLineLimit, f);
+    const int n = ReadLine(buf, kLineLimit, f_);
     if (n <= 0) break;
     line.append(buf, static_cast<std::size_t>(n));
     if (buf[n - 1] == '\n') break;
+    // Even a CR LF still to come can't bring it within the bound: the rest
+    // of the line is never read.
+    if (line.size() > limit_ + 1) break;
   }
   if (line.empty()) return false;
+  ++line_number_;
+  std::size_t text = line.size();
+  if (line[text - 1] == '\n') {
+    --text;
+    if (text && line[text - 1] == '\r') --text;
+  }
+  if (text > limit_) {
+    too_long_ = true;
+    line.clear();
+    return false;
+  }
   line.resize(std::strlen(line.c_str()));
   return true;
+}
+
+std::string LineReader::TooLongText() const {
+  return Format(LoadText(1534), line_number_, name_.c_str(), static_cast<int>(limit_));
+}
+
+bool ReadWholeLine(FileHandle f, std::string& line) {
+  LineReader reader(f, std::string(), kWholeLineLimit);
+  return reader.Next(line);
 }
 
 int FileWrite(FileHandle f, const char* data, std::size_t n) {

@@ -6,13 +6,15 @@
 
 using FileHandle = std::FILE*;
 
-// Opens for reading (binary); null when it can't.
+// Opens a regular file for reading (binary); null when it can't, and for
+// anything else (a directory, a device such as /dev/zero, a pipe that would
+// block): the readers take lines from files, never from endless streams.
 FileHandle FileOpenRead(const char* path);
 // Creates or truncates for writing (binary); null when it can't. Unchecked:
 // new code writes through FileWriter, which checks every step.
 FileHandle FileCreate(const char* path);
 void FileClose(FileHandle f);
-// 1 if the file can be opened for reading, else 0.
+// 1 if the file is a regular file that can be opened for reading, else 0.
 int FileExists(const char* path);
 int DeleteFileAt(const char* path);
 
@@ -21,9 +23,40 @@ int DeleteFileAt(const char* path);
 // longer than limit comes back in pieces of whole 256-byte chunks.
 int ReadLine(char* buffer, int limit, FileHandle f);
 
-// Reads one whole line however long, joining the pieces ReadLine hands back,
-// and cuts it at a NUL byte (the texts are C strings). Line end kept.
-// False at the end of the file.
+// The data files' lines, one at a time and each one whole, up to a bound:
+// reading stops at the first line longer than the bound (its line end not
+// counted), so no piece of a long line is ever taken for a line of its own,
+// and a file of one endless line costs no more than the bound. The caller
+// shows TooLongText() when TooLong().
+class LineReader {
+ public:
+  // name is the file as the error names it; f stays the caller's.
+  LineReader(FileHandle f, std::string name, std::size_t limit);
+
+  // The next line, its line end kept, cut at a NUL byte (the texts are C
+  // strings; a NUL that begins a line is dropped, as ReadLine does). False
+  // at the end of the file, on a read error and at a line over the bound.
+  bool Next(std::string& line);
+  bool TooLong() const { return too_long_; }
+  // The number of the line Next gave last, or of the line over the bound.
+  int LineNumber() const { return line_number_; }
+  // "Line N of 'name' is longer than L bytes..." (string 1534).
+  std::string TooLongText() const;
+
+ private:
+  FileHandle f_;
+  std::string name_;
+  std::size_t limit_;
+  int line_number_ = 0;
+  bool too_long_ = false;
+};
+
+// Lines of the project files may hold a location, a name and a query with
+// room to spare; no line the program writes comes near this.
+constexpr std::size_t kWholeLineLimit = std::size_t{1} << 20;
+
+// One line through a LineReader with the bound kWholeLineLimit; false at the
+// end of the file and at a longer line (the caller stops there).
 bool ReadWholeLine(FileHandle f, std::string& line);
 
 // Writes the bytes as they are; 1 when every byte was written.

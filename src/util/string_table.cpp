@@ -87,6 +87,8 @@ const StringTableEntry kStringTable[] = {
     {1531, "Request refused: the search term is too long"},
     {1532, "Request refused: the request is too long"},
     {1533, "Request refused: the port is not between 1 and 65535"},
+    // A data file's line over the readers' bound; read up to the line before.
+    {1534, "Line %i of '%s' is longer than %i bytes. The file was read up to the line before it."},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

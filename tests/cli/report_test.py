@@ -83,6 +83,10 @@ def main(cli):
     for what, prepare, project, message in (
             ("missing project", None, "nothere.tvs", b"cannot read project file"),
             ("directory project", None, ".", b"cannot read project file"),
+            # An endless device is no project file either (it was read as one
+            # line without end).
+            ("device project", None, os.devnull.replace("null", "zero"),
+             b"cannot read project file"),
             ("blocked", block, "sample.tvs", b"Error: Unable to open file 'results.htm'")):
         p, d = run_in_scratch(cli, what.replace(" ", "-"), prepare, project)
         check("%s: exit 2" % what, p.returncode == 2, str(p.returncode))

@@ -8,6 +8,7 @@
 #include "platform/headless_ui.h"
 #include "results/store.h"
 #include "unit/test_dir.h"
+#include "util/text.h"
 
 namespace {
 
@@ -38,7 +39,9 @@ class CatalogueTest : public TempDirTest {
 };
 
 TEST_F(CatalogueTest, ModesSplitTheCategories) {
-  const std::string long_name(3000, 'n');  // longer than one line buffer
+  // The name stands twice in its line, which is then exactly 2048 bytes,
+  // the bound, and loads whole.
+  const std::string long_name((kLineLimit - (Entry("", 4).size() - 1)) / 2, 'n');
   WriteFile("soft.dat", "VERSION=2.10\n" + Entry(long_name, 4) + Entry("five", 5) +
                             "<1>http://x/noname.zip<2><3><4><5><6>6  \r\n" +  // empty name
                             Entry("one", 1) + Entry("three", 3) + "not an entry\n" +
@@ -70,6 +73,15 @@ TEST_F(CatalogueTest, ModesSplitTheCategories) {
   EXPECT_EQ(FillCatalogueRows(1), 1);
   EXPECT_EQ(ui_.rows[IDC_RESULTS_LIST].size(), 3u);
   EXPECT_EQ(g_result_rows, 3);
+}
+
+TEST_F(CatalogueTest, ALineOverTheBoundEndsTheReadingWithABox) {
+  WriteFile("soft.dat", Entry("a", 4) + Entry(std::string(3000, 'n'), 4) + Entry("b", 4));
+  LoadCatalogue(0);
+  EXPECT_EQ(NamesOf(0), Names{"a"});
+  EXPECT_EQ(ui_.log.back(),
+            "box Error|Line 2 of 'soft.dat' is longer than 2048 bytes. The file was read up to "
+            "the line before it.|0");
 }
 
 TEST_F(CatalogueTest, CategoryZeroMustComeFirst) {

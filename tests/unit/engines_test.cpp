@@ -7,6 +7,7 @@
 
 #include "platform/headless_ui.h"
 #include "unit/test_dir.h"
+#include "util/text.h"
 
 namespace {
 
@@ -53,19 +54,33 @@ TEST_F(EnginesTest, RecordsInFileOrderWithTheirKeys) {
             "HOME=first\n"
             "HOME=second\n"  // repeats replace
             "NAME=Long\n"
-            // Lines are read in 2048-byte pieces: the rest of a longer one has
-            // no key and is skipped.
+            // A line of exactly 2048 bytes is read whole.
             "REQ=http://long/?q=" +
-                std::string(3000, 'q') + "\nNAME=Next\nID=2\n");
+                std::string(kLineLimit - 19, 'q') + "\nNAME=Next\nID=2\n");
   EXPECT_EQ(LoadEngines(), 1);
-  EXPECT_EQ(
-      Loaded(),
-      (std::vector<std::string>{
-          "Alpha|http://a.example/s?q=$QUERY&max=$HITS&x=1|http://a.example/|3|12|on",
-          "Beta|-|-|0|0|off", "Gamma|*http://g.example/?q=$QUERY|second|-2|0|off",
-          "Long|http://long/?q=" + std::string(2044 - 15, 'q') + "|-|0|0|on", "Next|-|-|0|2|off"}));
+  EXPECT_EQ(Loaded(),
+            (std::vector<std::string>{
+                "Alpha|http://a.example/s?q=$QUERY&max=$HITS&x=1|http://a.example/|3|12|on",
+                "Beta|-|-|0|0|off", "Gamma|*http://g.example/?q=$QUERY|second|-2|0|off",
+                "Long|http://long/?q=" + std::string(kLineLimit - 19, 'q') + "|-|0|0|on",
+                "Next|-|-|0|2|off"}));
   EXPECT_EQ(FindEngineById(12), &g_engines[0]);
   EXPECT_EQ(FindEngineById(99), nullptr);
+}
+
+TEST_F(EnginesTest, ALineOverTheBoundEndsTheReadingWithABox) {
+  platform::HeadlessUi rec;
+  platform::SetUi(&rec);
+  // The tail of the long NAME= line, past the first 2048 bytes, reads like
+  // a request line: it must not become one.
+  WriteFile("engines.dat", "NAME=A\nREQ=http://a/\nNAME=" + std::string(2043, 'n') +
+                               "REQ=http://evil/\nID=5\nNAME=C\n");
+  EXPECT_EQ(LoadEngines(), 1);
+  platform::SetUi(nullptr);
+  EXPECT_EQ(Loaded(), std::vector<std::string>{"A|http://a/|-|0|0|on"});
+  EXPECT_EQ(rec.log, std::vector<std::string>{"box Error|Line 3 of 'engines.dat' is longer than "
+                                              "2048 bytes. The file was read up to the line "
+                                              "before it.|0"});
 }
 
 TEST_F(EnginesTest, SecondLoadLeavesTheListAlone) {

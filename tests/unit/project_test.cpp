@@ -219,6 +219,16 @@ TEST_F(ProjectTest, HandWrittenFilesKeepTheirOrderAndSkipBadLines) {
   EXPECT_EQ(Selected(), (std::vector<int>{1}));
 }
 
+TEST_F(ProjectTest, ALineOverTheBoundEndsTheReadingWithABox) {
+  WriteFile("p.tvs", "BODY=\na<1><2><3><4>0<5>0\n" + std::string(kWholeLineLimit + 1, 'x') +
+                         "<1><2><3><4>0<5>0\nc<1><2><3><4>0<5>0\n");
+  ASSERT_EQ(LoadProject(), 1);
+  EXPECT_EQ(Loaded(), Lines{"a|-|-|-|0"});
+  EXPECT_EQ(ui_.log.back(),
+            "box Error|Line 3 of 'p.tvs' is longer than 1048576 bytes. The file was read up to "
+            "the line before it.|0");
+}
+
 TEST_F(ProjectTest, SaveAndLoadFailures) {
   g_settings.filename = std::string("no-such-dir") + kPathSep + "p.tvs";
   EXPECT_EQ(SaveProject(), 0);

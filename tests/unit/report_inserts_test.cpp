@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
+#include "platform/headless_ui.h"
 #include "settings/settings.h"
 #include "unit/test_dir.h"
 #include "util/file.h"
+#include "util/text.h"
 
 namespace {
 
@@ -43,7 +46,7 @@ class ReportInsertsTest : public TempDirTest {
 TEST_F(ReportInsertsTest, SectionsKeepEveryByteOfTheirLines) {
   std::string body;  // grows the text well past one line buffer
   for (int i = 0; i < 30; ++i) body += std::string(150, static_cast<char>('a' + i % 26)) + "\n";
-  const std::string longline = std::string(3000, 'L') + "\n";
+  const std::string longline = std::string(kLineLimit, 'L') + "\r\n";  // the longest line read
   Load(
       "outside text\n"
       "<!-- %%*00 -->   \r\n<p>one</p>\r\n  <p>two</p>  \n|\n"
@@ -68,6 +71,37 @@ TEST_F(ReportInsertsTest, UnclosedSectionIsDroppedAndMissingFileKeepsAll) {
   std::filesystem::remove("search.idx");
   EXPECT_EQ(LoadReportInserts(), 0);
   EXPECT_EQ(Section(1), "old one\n");
+}
+
+TEST_F(ReportInsertsTest, ALineOverTheBoundEndsTheReadingWithABox) {
+  platform::HeadlessUi rec;
+  platform::SetUi(&rec);
+  // The tail of the long line would close the section and open another.
+  Load("%%*00\nzero\n|\n%%*01\n" + std::string(2048, 'L') + "|\n%%*02\ntwo\n|\n");
+  platform::SetUi(nullptr);
+  EXPECT_EQ(Section(0) + Section(1) + Section(2), "zero\n<none><none>");
+  EXPECT_EQ(rec.log, std::vector<std::string>{"box Error|Line 5 of 'search.idx' is longer than "
+                                              "2048 bytes. The file was read up to the line "
+                                              "before it.|0"});
+}
+
+TEST_F(ReportInsertsTest, AnInsertFullOfCountIsWrittenInOnePass) {
+  // 200 000 "$COUNT": replaced one by one in place, this took seconds.
+  const std::string line = [] {
+    std::string l;
+    for (int i = 0; i < 340; ++i) l += "$COUNT";
+    return l + "\n";
+  }();
+  std::string section;
+  for (int i = 0; i < 600; ++i) section += line;
+  Load("%%*00\n" + section + "|\n");
+  g_settings.next = 7;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string written = Written(0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  std::string want;
+  for (int i = 0; i < 600; ++i) want += std::string(340, '7') + "\n";
+  EXPECT_EQ(written, want + "\n");
 }
 
 TEST_F(ReportInsertsTest, CountIsReplacedEverywhereAndAdvancesOnlyWhenWritten) {

@@ -62,13 +62,22 @@ TEST_F(SettingsTest, KeysAreFoundAnywhereAndTheFirstKeyInTestOrderDecides) {
   EXPECT_TRUE(ProxySet());
 }
 
-TEST_F(SettingsTest, LongLineIsReadInPieces) {
-  // A 3000-byte browser line: the first 2048 bytes are one line, the rest
-  // another, in which a key is looked for again.
-  Loaded("browser=" + std::string(2040, 'x') + std::string(900, 'y') + " port=99\nfiles=3\n");
-  EXPECT_EQ(g_settings.browser, std::string(2040, 'x'));
-  EXPECT_EQ(g_settings.port, 99);
+TEST_F(SettingsTest, ALineOverTheBoundEndsTheReadingWithABox) {
+  platform::HeadlessUi rec;
+  platform::SetUi(&rec);
+  // A browser path of 2048 characters, as the Preferences dialog takes it,
+  // fits; the second browser line is too long, and its tail, which would
+  // read as a port, is never looked at.
+  Loaded("files=3\nbrowser=" + std::string(2048, 'x') + "\nbrowser=" + std::string(2940, 'y') +
+         " port=99\nexact=0\n");
+  platform::SetUi(nullptr);
+  EXPECT_EQ(g_settings.browser, std::string(2048, 'x'));
+  EXPECT_EQ(g_settings.port, 8080);
   EXPECT_EQ(g_settings.files, 3);
+  EXPECT_EQ(g_settings.exact, 1);
+  EXPECT_EQ(rec.log, std::vector<std::string>{"box Error|Line 3 of 'torva.ini' is longer than 2064 "
+                                              "bytes. The file was read up to the line before "
+                                              "it.|0"});
 }
 
 TEST_F(SettingsTest, ValuesAreHeldToTheRangesTheProgramCanUse) {

@@ -28,9 +28,10 @@ std::string Conversions(const char* text) {
 // their callers pass arguments for. The compiler can't check these, so a
 // text edited to take other arguments would read the wrong ones.
 const std::map<int, std::string> kFormats = {
-    {1446, "%i"},   {1447, "%i"}, {1459, "%i"},   {1461, "%li"},   {1462, "%li"},  {1464, "%i"},
-    {1465, "%i"},   {1467, "%s"}, {1470, "%i%i"}, {1471, "%i"},    {1480, "%i%i"}, {1491, "%s%s"},
-    {1496, "%03i"}, {1517, "%s"}, {1518, "%s"},   {1519, "%.30s"}, {1529, "%s"},   {1530, "%i"},
+    {1446, "%i"},    {1447, "%i"},   {1459, "%i"},   {1461, "%li"},    {1462, "%li"},
+    {1464, "%i"},    {1465, "%i"},   {1467, "%s"},   {1470, "%i%i"},   {1471, "%i"},
+    {1480, "%i%i"},  {1491, "%s%s"}, {1496, "%03i"}, {1517, "%s"},     {1518, "%s"},
+    {1519, "%.30s"}, {1529, "%s"},   {1530, "%i"},   {1534, "%i%s%i"},
 };
 
 TEST(StringTableTest, SortedAndEveryFormatTakesWhatItsCallersPass) {

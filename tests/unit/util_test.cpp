@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "unit/test_dir.h"
 #include "util/file.h"
@@ -57,6 +59,47 @@ TEST_F(ReadLineTest, LeadingNulIsDroppedAndNullArgumentsGiveZero) {
   EXPECT_EQ(ReadLine(buf, kLineLimit, f), 5);
   EXPECT_STREQ(buf, "next\n");
   EXPECT_EQ(ReadLine(buf, kLineLimit, nullptr), 0);
+}
+
+TEST_F(ReadLineTest, LineReaderGivesWholeLinesUpToItsBoundAndNoPieceOfALongerOne) {
+  const struct {
+    std::string bytes;
+    std::size_t limit;
+    std::vector<std::string> lines;
+    int too_long_at;  // 0: read to the end
+  } cases[] = {
+      {"a\nb", 4, {"a\n", "b"}, 0},
+      {"abcd\r\nx\n", 4, {"abcd\r\n", "x\n"}, 0},  // the line end is not counted
+      {"ab\nabcde\nx\n", 4, {"ab\n"}, 2},
+      {"ab\n" + std::string(3000, 'y') + "\nx\n", 2048, {"ab\n"}, 2},
+      {std::string(5000, 'y') + "\nx", 8000, {std::string(5000, 'y') + "\n", "x"}, 0},
+      {std::string("\0ab\na\0b\n", 8), 4, {"ab\n", "a"}, 0},  // C strings, as ReadLine
+  };
+  for (const auto& c : cases) {
+    WriteFile("r.txt", c.bytes);
+    FileHandle f = FileOpenRead("r.txt");
+    LineReader reader(f, "r.txt", c.limit);
+    std::vector<std::string> got;
+    for (std::string line; reader.Next(line);) got.push_back(line);
+    FileClose(f);
+    EXPECT_EQ(got, c.lines) << c.bytes.substr(0, 20);
+    EXPECT_EQ(reader.TooLong(), c.too_long_at != 0);
+    if (c.too_long_at) {
+      EXPECT_EQ(reader.LineNumber(), c.too_long_at);
+    }
+  }
+}
+
+TEST_F(ReadLineTest, OnlyRegularFilesAreOpenedForReading) {
+  std::filesystem::create_directory("dir");
+  WriteFile("plain", "x");
+  EXPECT_EQ(FileOpenRead("dir"), nullptr);
+  EXPECT_EQ(FileExists("dir"), 0);
+  EXPECT_EQ(FileExists("plain"), 1);
+#ifdef __linux__
+  // Endless devices would otherwise be read as one line without end.
+  EXPECT_EQ(FileOpenRead("/dev/zero"), nullptr);
+#endif
 }
 
 class FileWriterTest : public TempDirTest {};
