@@ -66,8 +66,8 @@ struct HitList {
   std::vector<std::unique_ptr<FileHit[]>> blocks;
   std::vector<std::unique_ptr<PosNode>> nodes;
   PosNode* root = nullptr;
-  // Hits without a name; while there are any, the report pick walks the
-  // list instead (they only come from hand-made project files).
+  // Hits without a name; while there are any, the report order takes the
+  // runs between them one by one (they only come from project files).
   std::size_t nameless = 0;
 };
 extern HitList g_hits;

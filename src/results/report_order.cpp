@@ -80,16 +80,117 @@ bool Marked(HitIndex z) {
   return (HitOf(z).mark_flags & kWrittenMark) != 0;
 }
 
-// The plain walk, for lists holding a hit without a name: such a hit is
-// always replaced, so the pick depends on list positions in a way the report
-// order does not keep.
-HitIndex WalkForNext() {
-  HitIndex kept = 0;
+// Lists holding hits without a name (only hand-made or damaged projects
+// have them). The pick is a walk down the list that keeps the smallest
+// unwritten name, a later equal one replacing it, except that a nameless hit
+// replaces whatever is kept and is replaced by whatever follows. So the pick
+// is the smallest unwritten named hit behind the last unwritten nameless
+// hit, else that nameless hit. The nameless hits cut the list into runs of
+// named hits, each sorted once into report order; the runs behind the last
+// unwritten nameless hit offer their first unwritten hit to a heap. Marks
+// only accumulate between ClearWrittenMarks, so every cursor only moves
+// forward, and a report of n hits costs n log n however many are nameless.
+struct NamelessOrder {
+  bool built = false;
+  std::vector<HitIndex> nameless;      // in list order
+  std::vector<HitIndex> order;         // the runs one after another
+  std::vector<std::size_t> run_begin;  // run j: order[run_begin[j], run_begin[j + 1])
+  std::vector<std::size_t> cursor;     // per run: its first entry not known to be marked
+  std::size_t live = 0;                // nameless[0, live) may still be unwritten
+  std::size_t joined = 0;              // runs [joined, end) are in the heap
+  std::vector<std::size_t> heap;       // runs, least first hit on top
+};
+NamelessOrder g_nameless;
+
+std::size_t RunCount() {
+  return g_nameless.run_begin.size() - 1;
+}
+
+// The first unwritten hit of run j, or 0 when it has none; skips the marked.
+HitIndex RunHead(std::size_t j) {
+  NamelessOrder& no = g_nameless;
+  std::size_t& c = no.cursor[j];
+  while (c < no.run_begin[j + 1] && Marked(no.order[c])) ++c;
+  return c < no.run_begin[j + 1] ? no.order[c] : 0;
+}
+
+// Heap order of runs by their first hits: equal names go to the later run,
+// which lies further down the list.
+bool RunAfter(std::size_t a, std::size_t b) {
+  const NamelessOrder& no = g_nameless;
+  const int c = CompareNames(no.order[no.cursor[a]], no.order[no.cursor[b]]);
+  return c != 0 ? c > 0 : a < b;
+}
+
+void ResetNamelessCursors() {
+  NamelessOrder& no = g_nameless;
+  for (std::size_t j = 0; j < RunCount(); ++j) no.cursor[j] = no.run_begin[j];
+  no.live = no.nameless.size();
+  no.joined = RunCount();
+  no.heap.clear();
+}
+
+void BuildNamelessOrder() {
+  NamelessOrder& no = g_nameless;
+  no.nameless.clear();
+  no.order.clear();
+  no.run_begin.assign(1, 0);
+  struct Entry {
+    NameHead head;
+    std::uint32_t position;
+    HitIndex hit;
+  };
+  std::vector<Entry> run;
+  std::uint32_t position = 0;
+  auto close_run = [&] {
+    std::sort(run.begin(), run.end(), [](const Entry& a, const Entry& b) {
+      int c = CompareNames(a.head, a.hit, b.head, b.hit);
+      return c != 0 ? c < 0 : a.position > b.position;
+    });
+    for (const Entry& e : run) no.order.push_back(e.hit);
+    no.run_begin.push_back(no.order.size());
+    run.clear();
+  };
   ForEachHit([&](HitIndex z) {
-    if (Marked(z)) return;
-    if (!kept || !Info(kept).named || CompareNames(kept, z) >= 0) kept = z;
+    if (Info(z).named) {
+      run.push_back({Info(z).head, position++, z});
+    } else {
+      close_run();
+      no.nameless.push_back(z);
+    }
   });
-  return kept;
+  close_run();
+  no.cursor.resize(RunCount());
+  ResetNamelessCursors();
+  no.built = true;
+}
+
+HitIndex NextWithNameless() {
+  NamelessOrder& no = g_nameless;
+  if (!no.built) BuildNamelessOrder();
+  while (no.live > 0 && Marked(no.nameless[no.live - 1])) --no.live;
+  // Every run behind the last unwritten nameless hit competes.
+  while (no.joined > no.live) {
+    --no.joined;
+    if (RunHead(no.joined)) {
+      no.heap.push_back(no.joined);
+      std::push_heap(no.heap.begin(), no.heap.end(), RunAfter);
+    }
+  }
+  while (!no.heap.empty()) {
+    const std::size_t j = no.heap.front();
+    std::pop_heap(no.heap.begin(), no.heap.end(), RunAfter);
+    no.heap.pop_back();
+    // A run's first hit may have been written since it was placed; it only
+    // ever moves to a greater one, so the run goes back in at its new place.
+    const bool unchanged = !Marked(no.order[no.cursor[j]]);
+    if (RunHead(j)) {
+      no.heap.push_back(j);
+      std::push_heap(no.heap.begin(), no.heap.end(), RunAfter);
+      if (unchanged) return no.order[no.cursor[j]];
+    }
+  }
+  return no.live > 0 ? no.nameless[no.live - 1] : 0;
 }
 
 // The next unwritten hit by the snapshot and the late hits, or 0.
@@ -117,6 +218,7 @@ void ClearMarks() {
   for (const auto& block : g_hits.blocks) {
     for (std::size_t i = 0; i < kBlockHits; ++i) block[i].mark_flags &= ~kWrittenMark;
   }
+  if (g_nameless.built) ResetNamelessCursors();
   if (g_report.pending.empty()) {
     g_report.cursor = 0;
   } else {
@@ -127,6 +229,9 @@ void ClearMarks() {
 }  // namespace
 
 void AddToReport(HitIndex z) {
+  // A hit added between picks of a list with nameless hits sorts the runs
+  // again at the next pick (the report writer never adds any).
+  g_nameless.built = false;
   ReportState& rs = g_report;
   if (!rs.built) return;
   // z mostly belongs first among its equals (it is usually the lowest of
@@ -138,6 +243,7 @@ void AddToReport(HitIndex z) {
 }
 
 void ResetReport() {
+  g_nameless.built = false;
   ReportState& rs = g_report;
   rs.pending.clear();
   rs.pending_cursor = rs.pending.end();
@@ -150,7 +256,7 @@ void ResetReport() {
 
 FileHit* NextUnwrittenHit() {
   store_internal::HitIndex z = store_internal::g_hits.nameless
-                                   ? store_internal::WalkForNext()
+                                   ? store_internal::NextWithNameless()
                                    : store_internal::NextInReportOrder();
   return z ? &store_internal::HitOf(z) : nullptr;
 }
