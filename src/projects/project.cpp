@@ -26,26 +26,37 @@ bool HasPath() {
 // line the program writes.
 constexpr std::size_t kProjectLineLimit = kWholeLineLimit;
 
-// A text as it goes into the file. The format has no escaping, so a text
-// holding a line break or one of the record markers "<1>" to "<5>" would be
-// read back as other lines or other fields, even as hits that were never
-// saved. Such texts are altered on the way out instead of refused, so no
-// hit is lost: CR, LF (and NUL) become a blank, and the "<" of a marker
-// becomes "%3C", the URL form of "<", so "a<2>b" is stored as "a%3C2>b"
-// (for a location that is the same address). Every other byte is written
-// as it is, and the project in memory keeps its texts.
-std::string StoredText(const std::optional<std::string>& text) {
+// Texts go into the file as they are, except what would be read back as
+// something else: a line break or NUL (other lines, a cut text), a "<" that
+// begins one of the markers "<1>" to "<5>" (other fields), and a blank at
+// the end of a header text (trimmed on reading). Each such byte is written
+// as "<5>" and its value in two hex digits ("a<5>0Ab" is "a\nb"). A hit's
+// name that is present but empty is written as "<5>" alone: read back as
+// absent it would be a nameless hit, which is not counted as found. (For
+// the other hit texts empty and absent are the same to every reader, and
+// are written alike.) No file the program wrote before held "<5>" inside a
+// text (it wrote "%3C" for the "<" of a marker), so those files read as they
+// always did, and every text, whatever it holds, comes back byte for byte.
+const char kEscape[] = "<5>";
+constexpr std::size_t kEscapeLength = 3;
+
+bool StartsMarker(const std::string& s, std::size_t i) {
+  return s[i] == '<' && i + 2 < s.size() && s[i + 1] >= '1' && s[i + 1] <= '5' && s[i + 2] == '>';
+}
+
+// header: a text that ends its line, where trailing blanks are trimmed.
+std::string StoredText(const std::string& s, bool header) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  if (!text) return out;
-  const std::string& s = *text;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
-    if (c == '\r' || c == '\n' || c == '\0') {
-      out += ' ';
-    } else if (c == '<' && i + 2 < s.size() && s[i + 1] >= '1' && s[i + 1] <= '5' &&
-               s[i + 2] == '>') {
-      out += "%3C";
+    if (c == '\r' || c == '\n' || c == '\0' || StartsMarker(s, i) ||
+        (header && c == ' ' && i + 1 == s.size())) {
+      const auto b = static_cast<unsigned char>(c);
+      out += kEscape;
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
     } else {
       out += c;
     }
@@ -53,9 +64,47 @@ std::string StoredText(const std::optional<std::string>& text) {
   return out;
 }
 
+std::string StoredHitText(const std::optional<std::string>& text) {
+  return text ? StoredText(*text, false) : std::string();
+}
+
+std::string StoredHitName(const std::optional<std::string>& name) {
+  return name && name->empty() ? std::string(kEscape) : StoredHitText(name);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The text StoredText wrote for [from, to).
+std::string LoadedText(const char* from, const char* to) {
+  std::string out;
+  out.reserve(static_cast<std::size_t>(to - from));
+  while (from < to) {
+    if (to - from >= 5 && std::strncmp(from, kEscape, kEscapeLength) == 0 &&
+        HexDigit(from[3]) >= 0 && HexDigit(from[4]) >= 0) {
+      out += static_cast<char>(HexDigit(from[3]) * 16 + HexDigit(from[4]));
+      from += 5;
+    } else {
+      out += *from++;
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> FieldText(const char* from, const char* to) {
   if (to <= from) return std::nullopt;  // an empty field means absent
-  return std::string(from, static_cast<std::size_t>(to - from));
+  return LoadedText(from, to);
+}
+
+std::optional<std::string> NameText(const char* from, const char* to) {
+  if (static_cast<std::size_t>(to - from) == kEscapeLength &&
+      std::strncmp(from, kEscape, kEscapeLength) == 0) {
+    return std::string();
+  }
+  return FieldText(from, to);
 }
 
 // One body line: name<1>location<2>size<3>date<4>mark<5>tag. Lines without
@@ -71,7 +120,7 @@ bool ParseHitLine(const char* s, FileHit& hit) {
   if (!m4) return false;
   const char* m5 = std::strstr(m4 + 3, "<5>");
   if (!m5) return false;
-  hit.name = FieldText(s, m1);
+  hit.name = NameText(s, m1);
   hit.location = FieldText(m1 + 3, m2);
   hit.size = FieldText(m2 + 3, m3);
   hit.date = FieldText(m3 + 3, m4);
@@ -81,13 +130,34 @@ bool ParseHitLine(const char* s, FileHit& hit) {
 }
 
 // The header line "historyN=text": N between "history" and the first "=".
-void ReadHistoryLine(const char* line, const char* value) {
-  const char* eq = std::strchr(line, '=');
-  const std::string index_text(line + 7, static_cast<std::size_t>(eq - (line + 7)));
-  const int index = TextToInt(index_text.c_str());
+void ReadHistoryLine(const std::string& line, std::size_t eq) {
+  const int index = TextToInt(line.substr(7, eq - 7).c_str());
   // An index outside 0-9 has no entry to go to.
   if (index < 0 || index >= kHistorySize) return;
-  g_project.history[static_cast<std::size_t>(index)] = std::string(value);
+  g_project.history[static_cast<std::size_t>(index)] =
+      LoadedText(line.c_str() + eq + 1, line.c_str() + line.size());
+}
+
+bool StartsWith(const std::string& line, const char* key) {
+  return line.compare(0, std::strlen(key), key) == 0;
+}
+
+// One header line. Keys count only at the start of a line, where the writer
+// puts them: a query or history text holding "files=" or "BODY=" is text.
+void ReadHeaderLine(const std::string& line) {
+  const char* end = line.c_str() + line.size();
+  if (StartsWith(line, "query=")) {
+    g_project.query = LoadedText(line.c_str() + 6, end);
+  } else if (StartsWith(line, "files=")) {
+    g_project.max_files = TextToInt(line.c_str() + 6);
+  } else if (StartsWith(line, "exact=")) {
+    g_project.exact = TextToInt(line.c_str() + 6);
+  } else if (StartsWith(line, "engine=")) {
+    SelectEnginesFromList(line.c_str());
+  } else if (StartsWith(line, "history")) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos) ReadHistoryLine(line, eq);
+  }
 }
 
 void ShowFilesFound() {
@@ -127,13 +197,13 @@ int SaveProject() {
   platform::frontend().WindowToProject();
 
   f.Printf("OWNER=%s %i\n", TORVANE_PRODUCT_NAME, TORVANE_VERSION_NUMBER);
-  if (g_project.query) f.Printf("query=%s\n", StoredText(g_project.query).c_str());
+  if (g_project.query) f.Write("query=" + StoredText(*g_project.query, true) + "\n");
   f.Printf("exact=%i\n", g_project.exact);
   f.Printf("files=%i\n", g_project.max_files);
   for (int i = 0; i < kHistorySize; ++i) {
     const auto& entry = g_project.history[static_cast<std::size_t>(i)];
     if (!entry || entry->empty()) continue;
-    f.Printf("history%i=%s\n", i, StoredText(entry).c_str());
+    f.Write(Format("history%i=", i) + StoredText(*entry, true) + "\n");
   }
   f.Printf("engine=");
   for (const EngineEntry& e : g_engines) {
@@ -141,10 +211,9 @@ int SaveProject() {
   }
   f.Printf("\nBODY=\n");
   for (const FileHit* hit : HitsInListOrder()) {
-    f.Printf("%s<1>%s<2>%s<3>%s<4>%i<5>%i\n", StoredText(hit->name).c_str(),
-             StoredText(hit->location).c_str(), StoredText(hit->size).c_str(),
-             StoredText(hit->date).c_str(), static_cast<int>(hit->mark_flags),
-             static_cast<int>(hit->tag));
+    f.Write(StoredHitName(hit->name) + "<1>" + StoredHitText(hit->location) + "<2>" +
+            StoredHitText(hit->size) + "<3>" + StoredHitText(hit->date) + "<4>" +
+            Format("%i<5>%i\n", static_cast<int>(hit->mark_flags), static_cast<int>(hit->tag)));
   }
   // A disk that fills up half-way must not pass for a saved project.
   if (f.Close()) return 1;
@@ -166,26 +235,11 @@ int LoadProject() {
 
   LineReader reader(f, *g_settings.filename, kProjectLineLimit);
   std::string line;
-  // Header: settings up to the first line that holds "BODY=" anywhere.
+  // Header: settings up to the line "BODY=".
   while (reader.Next(line)) {
-    if (line.find("BODY=") != std::string::npos) break;
+    if (StartsWith(line, "BODY=")) break;
     TrimRight(line);
-    const char* s = line.c_str();
-    const char* eq = std::strchr(s, '=');
-    const char* value = eq ? eq + 1 : "";
-    if (std::strstr(s, "query=")) {
-      g_project.query = std::string(value);
-    } else if (std::strstr(s, "files=")) {
-      g_project.max_files = TextToInt(value);
-    } else if (std::strstr(s, "exact=")) {
-      g_project.exact = TextToInt(value);
-    } else if (std::strstr(s, "engine=")) {
-      // The list is what follows the line's first "=", so that a history
-      // line holding "engine=" selects what stands behind that "engine=".
-      SelectEnginesFromList(value);
-    } else if (std::strncmp(s, "history", 7) == 0 && eq) {
-      ReadHistoryLine(s, value);
-    }
+    ReadHeaderLine(line);
   }
   // Body: every line judged by itself; file order is kept.
   while (reader.Next(line)) {
@@ -211,6 +265,9 @@ void SelectEnginesFromList(const char* text) {
   if (!text) return;
   const char* eq = std::strchr(text, '=');
   const char* p = eq ? eq + 1 : text;
+  // No ID at all is what the writer writes when no engine is ticked; read
+  // as an item, it would tick an engine with ID 0.
+  if (!*p) return;
   for (;;) {
     const char* comma = std::strchr(p, ',');
     const std::string item =

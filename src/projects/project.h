@@ -42,7 +42,8 @@ int SaveProject();
 // is emptied; nothing is shown).
 int LoadProject();
 // "engine=3,7," (or just "3,7,"): clears every engine's selected flag, then
-// selects the first engine with each listed ID. An empty item reads as 0.
+// selects the first engine with each listed ID. An empty item reads as 0;
+// an empty list ticks nothing.
 void SelectEnginesFromList(const char* text);
 
 // ---- window <-> project ---------------------------------------------------
