@@ -2,7 +2,8 @@
 // this file itself, so whatever the reader makes of any file must survive
 // the program's own save: load, save, load gives the same settings, the
 // saved file is exactly SettingsText(), and saving again writes the same
-// bytes. Each text comes from one whole line that holds its key.
+// bytes. Each text comes from one whole line that holds its key, and the
+// numbers stay in their ranges.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,6 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_settings = AppSettings{};
   FUZZ_CHECK(LoadSettings() == 1);
   const std::string first = Describe(g_settings);
+  // Whatever the file says, the values stay in the ranges the Preferences
+  // dialog holds them to, and the proxy port names a port.
+  FUZZ_CHECK(g_settings.packcount >= 1 && g_settings.packcount <= 20);
+  FUZZ_CHECK(g_settings.timeout >= 100 && g_settings.timeout <= 64000);
+  FUZZ_CHECK(g_settings.port >= 1 && g_settings.port <= 65535);
   FUZZ_CHECK(FromLine(input, "filename=", g_settings.filename));
   FUZZ_CHECK(FromLine(input, "browser=", g_settings.browser));
   FUZZ_CHECK(FromLine(input, "proxy=", g_settings.proxy));
