@@ -8,6 +8,7 @@ namespace {
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM w, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
+      ShowDialogNow(dlg);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == IDC_ABOUT_OK || LOWORD(w) == IDCANCEL) {

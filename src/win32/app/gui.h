@@ -2,6 +2,7 @@
 // offer each other. Everything here runs on the one thread of the program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/ids.h"
@@ -33,6 +34,26 @@ HWND WindowOf(int dialog);
 // quiet defaults back.
 void InstallSeams();
 void RemoveSeams();
+// Lists hold their drawing while rows go in; this draws them again.
+void ResumeRedraw();
+constexpr UINT kMsgResumeRedraw = WM_APP + 21;
+// Shows the status bar texts the core set since the last time.
+void FlushStatusBar();
+constexpr UINT kMsgFlushStatusBar = WM_APP + 22;
+// A right click that arrived inside a delivery, shown from the dialog's loop.
+constexpr UINT kMsgDeferredRightClick = WM_APP + 20;
+// Modal dialogs show themselves at once: the dialog manager would wait for
+// an empty queue, which a Hunt in full swing never has.
+inline void ShowDialogNow(HWND dlg) {
+  ShowWindow(dlg, SW_SHOW);
+}
+
+// ---- deliveries to the core (responsive.cpp) --------------------------------
+// Hands one message to the core, then lets waiting input and painting in.
+void DeliverToCore(unsigned msg, std::uintptr_t w, std::intptr_t l);
+// True while a delivery runs: a modal window opened now would hold the
+// Hunt until it closes, so commands are posted to run after it.
+bool InsideDelivery();
 
 // ---- main window (main_window.cpp) ------------------------------------------
 INT_PTR RunMainWindow();

@@ -84,6 +84,10 @@ void OnNotify(NMHDR* hdr) {
     return;
   }
   if (g_list_filling || !g_gui.ready) return;
+  if (hdr->code == NM_RCLICK && InsideDelivery()) {
+    PostMessageA(g_gui.main, kMsgDeferredRightClick, hdr->idFrom, 0);
+    return;
+  }
   if (hdr->idFrom == IDC_ENGINE_LIST) {
     OnEngineListNotify(hdr);
   } else if (hdr->idFrom == IDC_RESULTS_LIST) {
@@ -106,7 +110,23 @@ INT_PTR CALLBACK MainProc(HWND main, UINT msg, WPARAM w, LPARAM l) {
       EndDialog(main, 1);
       return TRUE;
     case WM_COMMAND:
+      if (InsideDelivery()) {
+        PostMessageA(main, msg, w, l);  // it may open a modal window
+        return TRUE;
+      }
       return g_gui.ready && OnMainCommand(main, LOWORD(w)) ? TRUE : FALSE;
+    case kMsgResumeRedraw:
+      ResumeRedraw();
+      return TRUE;
+    case kMsgFlushStatusBar:
+      FlushStatusBar();
+      return TRUE;
+    case kMsgDeferredRightClick: {
+      NMHDR hdr{GetDlgItem(main, static_cast<int>(w)), static_cast<UINT_PTR>(w),
+                static_cast<UINT>(NM_RCLICK)};
+      OnNotify(&hdr);
+      return TRUE;
+    }
     case WM_NOTIFY:
       OnNotify(reinterpret_cast<NMHDR*>(l));
       return TRUE;

@@ -74,6 +74,7 @@ INT_PTR CALLBACK PreferencesProc(HWND dlg, UINT msg, WPARAM w, LPARAM l) {
   switch (msg) {
     case WM_INITDIALOG:
       Fill(dlg);
+      ShowDialogNow(dlg);
       return TRUE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:

@@ -30,6 +30,7 @@ INT_PTR CALLBACK StatusProc(HWND dlg, UINT msg, WPARAM w, LPARAM) {
         if (!g_slot_status[i].empty()) SetWindowTextA(line, g_slot_status[i].c_str());
       }
       SetDlgItemTextA(dlg, IDC_FILES_FOUND, (std::string("  ") + IntToText(g_total_hits)).c_str());
+      ShowDialogNow(dlg);
       return TRUE;
     case WM_COMMAND:
       // OK, and Escape as in any dialog.

@@ -2,7 +2,6 @@
 // order, then the main window runs until it is closed.
 #include <stdlib.h>
 
-#include "app/main_messages.h"
 #include "app/startup.h"
 #include "platform/adapter.h"
 #include "platform/host.h"
@@ -24,8 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Sockets and timers post to the adapter's own window on this thread;
   // the dialog's modal loop dispatches them to the core.
   if (platform::InstallOsAdapter()) {
-    platform::host().SetHandler(
-        [](unsigned msg, std::uintptr_t w, std::intptr_t l) { HandleMainMessage(msg, w, l); });
+    platform::host().SetHandler(gui::DeliverToCore);
   }
   const INT_PTR ended = gui::RunMainWindow();
   platform::host().SetHandler(nullptr);
