@@ -69,6 +69,11 @@ Snapshot Take() {
   s.exact = g_project.exact;
   s.max_files = g_project.max_files;
   s.history = g_project.history;
+  // An empty history entry is not written (the list has nothing to show
+  // for it), so it counts as no entry.
+  for (auto& h : s.history) {
+    if (h && h->empty()) h.reset();
+  }
   for (const EngineEntry& e : g_engines) s.selected.push_back(e.selected);
   for (const FileHit* h : HitsInListOrder()) s.hits.push_back(*h);
   return s;
