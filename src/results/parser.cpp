@@ -440,12 +440,16 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     f.location = href;
     Cursor c{page, p};
     const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, *name, f);
-    SeenTreeInsert(seen, f.location.c_str(), 1);
-    if (!IsDigit(f.size[0])) f.size[0] = '\0';
-    ++accepted;
-    if (on_hit) on_hit(std::move(*name), std::move(f.location), f.size, f.date);
     p = complete ? c.p : nullptr;
     semicolons.Forget();  // type 5 may have cut the page
+    ++accepted;
+    // The location may differ from the href looked up above (tidied blanks,
+    // a service's prefix, a location built from page text), so an earlier
+    // page may have made it a hit already: one location is one hit.
+    if (SeenTreeLookup(seen.get(), f.location.c_str())) continue;
+    SeenTreeInsert(seen, f.location.c_str(), 1);
+    if (!IsDigit(f.size[0])) f.size[0] = '\0';
+    if (on_hit) on_hit(std::move(*name), std::move(f.location), f.size, f.date);
   }
   return accepted;
 }

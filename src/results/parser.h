@@ -33,7 +33,8 @@ using PageHitSink =
 // link whose text holds term (ignoring case; with exact, the whole text must
 // equal it unless the type is 5) and whose target is an ftp: location (any
 // target for types 11 to 13) is accepted. A location not yet in seen is
-// added to it and handed to on_hit; one already there is only counted.
+// added to it and handed to on_hit; one already there (looked up by its
+// href, and by the location the type's rule makes of it) is only counted.
 // page is writable and page[length] is its terminator; the first NUL ends
 // the page, and type 5 writes one NUL into it. Returns the accepted count
 // (new hits plus links already seen); 0 for a null page.
