@@ -14,7 +14,6 @@
 
 namespace {
 
-
 const char* SkipSpace(const char* p) {
   while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
   return p;
@@ -69,7 +68,7 @@ int Find() {
   ResetHuntResults();
   ui.WaitCursor(false);
   StartRunTimers();
-  for (int i = 0; i < SlotsInUse(); ++i) SlotStep(i);
+  for (int i = 0; i < SlotsInUse(); ++i) RunSlotStep(i);
   return 1;
 }
 

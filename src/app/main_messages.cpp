@@ -2,7 +2,6 @@
 
 #include "app/find.h"
 #include "hunt/controller.h"
-#include "hunt/slots.h"
 #include "platform/host.h"
 #include "platform/net.h"
 #include "platform/ui.h"
@@ -62,6 +61,9 @@ bool HandleMainMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
       return true;
     case platform::kMsgStartNext:
       OnStartNext();
+      return true;
+    case kMsgRunOver:
+      OnRunOver(w);
       return true;
     case platform::kWmTimer:
       // A tick that was already on its way when the run ended is dropped.

@@ -1,6 +1,7 @@
-// The main window's routing of socket messages, the "start next" message,
-// the two Hunt timers and the Find and Cancel commands. The Win32 window
-// procedure and torvane-cli's loop both hand their messages to it.
+// The main window's routing of socket messages, the "start next" and "run
+// over" messages, the two Hunt timers and the Find and Cancel commands. The
+// Win32 window procedure and torvane-cli's loop both hand their messages to
+// it.
 #pragma once
 
 #include <cstdint>

@@ -138,14 +138,16 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
         if (!cli::ParseNumber(value, 0, 1, &v)) return "--exact takes 0 or 1";
         o.exact = static_cast<int>(v);
       } else if (arg == "--max-files") {
-        if (!cli::ParseNumber(value, -2147483647L, 2147483647L, &v)) return "--max-files takes a number";
+        if (!cli::ParseNumber(value, -2147483647L, 2147483647L, &v))
+          return "--max-files takes a number";
         o.max_files = v < 1 ? 50 : static_cast<int>(v);
       } else if (arg == "--connections") {
         if (!cli::ParseNumber(value, 1, kMaxSlots, &v))
           return "--connections takes a number from 1 to 20";
         o.connections = static_cast<int>(v);
       } else if (arg == "--timeout") {
-        if (!cli::ParseNumber(value, 1, 24L * 3600 * 1000, &v)) return "--timeout takes milliseconds";
+        if (!cli::ParseNumber(value, 1, 24L * 3600 * 1000, &v))
+          return "--timeout takes milliseconds";
         o.timeout = v;
       } else {
         const std::string proxy = value;
@@ -214,10 +216,9 @@ class HuntFrontEnd : public platform::FrontEnd {
   explicit HuntFrontEnd(bool open) : open_(open) {}
 
   void JobDone(int slot, const EngineEntry& job) override {
-    std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot,
-                 job.id, static_cast<unsigned>(job.status_flags),
-                 static_cast<unsigned>(job.request_flags), static_cast<int>(job.hits),
-                 job.query ? job.query->c_str() : "");
+    std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot, job.id,
+                 static_cast<unsigned>(job.status_flags), static_cast<unsigned>(job.request_flags),
+                 static_cast<int>(job.hits), job.query ? job.query->c_str() : "");
     std::fflush(stderr);
   }
 

@@ -112,12 +112,6 @@ void ResetHuntResults() {
   g_hunt.engine_cursor = 0;
 }
 
-void SaveJobHits(int slot) {
-  if (slot < 0 || slot >= kMaxSlots || !g_slots[slot].job) return;
-  const EngineEntry& job = *g_slots[slot].job;
-  if (EngineEntry* engine = FindEngineById(job.id)) engine->hits = job.hits;
-}
-
 void StartRunTimers() {
   long period = g_settings.timeout;
   if (period < 1) period = kDefaultTimeoutMs;
@@ -126,6 +120,35 @@ void StartRunTimers() {
   g_hunt.timeout_timer = kTimeoutTimer;
   host.SetTimer(kPollTimer, static_cast<unsigned>(kPollPeriodMs));
   g_hunt.poll_timer = kPollTimer;
+}
+
+void RunSlotStep(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return;
+  StepResult result = StepResult::kStepAgain;
+  for (;;) {
+    switch (result) {
+      case StepResult::kDone:
+        return;
+      case StepResult::kStepAgain:
+        if (g_hunt.cancel_requests != 0) return;
+        result = SlotStep(slot);
+        break;
+      case StepResult::kNeedsJob:
+        if (!NextJob(slot)) {
+          EndOfRunCheck();
+          return;
+        }
+        result = BeginJob(slot);
+        break;
+      case StepResult::kRedirect:
+        // The same job goes on with the new address.
+        result = FollowRedirect(slot);
+        break;
+      case StepResult::kDelivered:
+        platform::host().PostMessage(platform::kMsgStartNext, 0, 0);
+        return;
+    }
+  }
 }
 
 void StopHunt() {
@@ -140,9 +163,12 @@ void StopHunt() {
     host.KillTimer(kPollTimer);
     g_hunt.poll_timer = 0;
   }
-  for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i);
+  for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i, "run stopped");
   g_hunt.running = 0;
   g_hunt.run_kind = kRunHunt;
+  // A run-over message still on its way belongs to this run.
+  g_hunt.run_over_posted = 0;
+  ++g_hunt.run_number;
   for (int id : kRunLockedControls) ui.Enable(platform::kMainWindow, id, true);
   for (int id : kRunLockedMenuItems) ui.EnableMenuItem(id, true);
   ui.SetText(platform::kMainWindow, IDC_FIND, LoadText(1454));
@@ -154,18 +180,25 @@ void StopHunt() {
 
 void EndOfRunCheck() {
   for (int i = 0; i < SlotsInUse(); ++i) {
-    if (g_slots[i].state != kSlotIdle) return;
+    if (g_slots[i].state != SlotState::kIdle) return;
   }
-  if (!g_hunt.timeout_timer) return;
+  if (!g_hunt.timeout_timer || g_hunt.run_over_posted) return;
+  // The report and the message box open windows: they wait for the loop.
+  // Should the message not go, the next idle step tries again.
+  if (!platform::host().PostMessage(kMsgRunOver, g_hunt.run_number, 0)) return;
+  g_hunt.run_over_posted = 1;
   // Slots that went idle after their last step have not yet counted their
   // last job as finished.
   for (int i = 0; i < SlotsInUse(); ++i) NoteJobDone(i);
   SetSlotStatus(-1, "%s", LoadText(1474));
-  if (g_hunt.run_kind != kRunHunt) {
-    StopHunt();
-    return;
-  }
+}
+
+void OnRunOver(std::uintptr_t run_number) {
+  if (!g_hunt.run_over_posted || run_number != g_hunt.run_number) return;
+  const int kind = g_hunt.run_kind;
   StopHunt();
+  // The version check dialog learns of the end through StopHunt.
+  if (kind != kRunHunt) return;
   if (g_total_hits == 0) {
     std::string text = LoadText(1475);
     if (g_settings.exact) text += LoadText(1476);
@@ -186,11 +219,11 @@ void CancelHunt() {
 void TimeoutTick() {
   for (int i = 0; i < SlotsInUse(); ++i) {
     ConnSlot& s = g_slots[i];
-    if (s.finishing) continue;  // its answer is being handled right now
+    if (s.state == SlotState::kHandlingAnswer) continue;  // its answer is being handled right now
     ++s.ticks;
     if (s.ticks == kRetryTicks) {
       SetSlotStatus(i, "%s", LoadText(1482));
-      SlotStep(i);
+      RunSlotStep(i);
     } else if (s.ticks > kAbortTicks) {
       if (g_hunt.run_kind != kRunHunt) {
         if (s.job) s.job->status_flags |= kJobFailed | kJobTimedOut;
@@ -198,17 +231,49 @@ void TimeoutTick() {
       }
       SetSlotStatus(i, "%s", LoadText(1483));
       if (s.received != 0) {
-        // A cut-off redirect is not followed: the slot stays receiving with
-        // nothing received, and the next tick ends the job as timed out.
-        FinishResponse(i, 1);
+        // What has come is delivered; a cut-off redirect is not followed:
+        // the slot stays redirecting with nothing received, and the next
+        // tick ends the job as timed out.
+        if (FinishResponse(i, 1) == kFinishDelivered) {
+          platform::host().PostMessage(platform::kMsgStartNext, 0, 0);
+        }
       } else {
-        ResetSlot(i);
+        ResetSlot(i, "timed out");
         if (s.job) {
           s.job->status_flags |= kJobFailed | kJobTimedOut;
           SaveEngineMessagePage(&*s.job, LoadText(1484));
         }
-        SlotStep(i);
+        RunSlotStep(i);
       }
     }
+  }
+}
+
+void OnHostLookupDone(int slot, platform::AsyncTask task, unsigned error) {
+  if (LookupDone(slot, task, error)) RunSlotStep(slot);
+}
+
+void OnConnectionEvent(platform::Socket s, unsigned error) {
+  const int slot = SlotOfSocket(s);
+  if (slot >= 0 && ConnectionEvent(slot, error)) RunSlotStep(slot);
+}
+
+void OnDataEvent(platform::Socket s, unsigned error) {
+  const int slot = SlotOfSocket(s);
+  if (slot >= 0 && DataEvent(slot, error)) RunSlotStep(slot);
+}
+
+void OnStartNext() {
+  for (int i = 0; i < SlotsInUse(); ++i) {
+    if (g_slots[i].state == SlotState::kIdle) {
+      RunSlotStep(i);
+      return;
+    }
+  }
+}
+
+void PollSlots() {
+  for (int i = 0; i < SlotsInUse(); ++i) {
+    if (PollWantsStep(i)) RunSlotStep(i);
   }
 }

@@ -5,76 +5,34 @@
 // The same machinery carries the online version check (run kind 1) and the
 // download of a new report insert file that the version index orders
 // (run kind 2).
+//
+// Calls go down: the loop hands the controller a message, the controller
+// steps slots (it alone calls SlotStep) and acts on what each step reports.
+// The end of a run, which writes the report and may open windows, is posted
+// and runs from the loop, never inside a socket handler.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "engines/engines.h"
+#include "hunt/hunt_state.h"
 #include "platform/ids.h"
+#include "platform/net.h"
 
 // Timers of the main window.
 constexpr int kTimeoutTimer = IDT_TIMEOUT;
 constexpr int kPollTimer = IDT_POLL;
 constexpr long kPollPeriodMs = 50;
+// Posted when the last job of a run has ended; wParam the run's number.
+constexpr unsigned kMsgRunOver = WM_TV_RUN_OVER;
 
 // What a run greys and StopHunt gives back: the query controls, and the
 // menu items that would change the project under the running Hunt.
 constexpr int kRunLockedControls[] = {IDC_QUERY, IDC_EXACT_MATCH, IDC_MAX_FILES};
 constexpr int kRunLockedMenuItems[] = {IDM_SAVE, IDM_SAVE_AS, IDM_DELETE, IDM_VERSION_CHECK};
 
-// Run kinds.
-constexpr int kRunHunt = 0;
-constexpr int kRunVersionCheck = 1;
-constexpr int kRunInsertDownload = 2;
-
 // A query is split into at most this many search terms.
 constexpr int kMaxSearchTerms = 49;
-
-// Status flags of a job.
-constexpr std::uint32_t kJobFinished = 0x4;
-constexpr std::uint32_t kJobFailed = 0x8;
-constexpr std::uint32_t kJobHostNotFound = 0x100;
-constexpr std::uint32_t kJobConnectError = 0x200;
-constexpr std::uint32_t kJobTimedOut = 0x400;
-// Request flags of a job.
-constexpr std::uint32_t kRequestError = 0x8;
-constexpr std::uint32_t kRequestSaveToFile = 0x80;
-constexpr std::uint32_t kRequestVendorJob = 0x400;
-
-// The vendor's job: its name, the address of its news (the version index;
-// "cgi" in it marks the reply for the version check) and the report insert
-// file that the index can order.
-constexpr char kVendorJobName[] = "Kite HQ";
-constexpr char kVendorNewsAddress[] = "http://www.torvane.example/cgi-bin/news.cgi";
-constexpr char kInsertFileAddress[] = "http://www.torvane.example/torva.idx";
-
-constexpr std::size_t kNoEngine = static_cast<std::size_t>(-1);
-
-struct HuntState {
-  int running = 0;          // Hunt-running flag
-  int cancel_requests = 0;  // while non-zero no slot steps and NextJob gives nothing
-  int run_kind = kRunHunt;
-  // Index into g_engines of the next engine to consider; kNoEngine when the
-  // terms are used up.
-  std::size_t engine_cursor = kNoEngine;
-  // The search terms of the query (indexes 0-48); has_terms tells whether a
-  // query has ever been split.
-  bool has_terms = false;
-  std::vector<std::string> search_terms;
-  std::optional<std::string> current_term;
-  std::size_t next_term = 1;
-  int vendor_job_sent = 0;
-  int vendor_replies = 0;        // raised for every version index read
-  int insert_download_sent = 0;  // run kind 2 hands its job out once
-  int timeout_timer = 0;         // kTimeoutTimer while running, else 0
-  int poll_timer = 0;            // kPollTimer while running, else 0
-};
-
-extern HuntState g_hunt;
 
 // Fills the slot's job record with its next job; 1 when there is one.
 int NextJob(int slot);
@@ -84,18 +42,36 @@ int NextSearchTerm();
 // Clears the results of the previous Hunt: every engine's page reads "Not
 // Searched", hits 0, the hit list and seen-URL tree are emptied.
 void ResetHuntResults();
-// The engine whose id is the job's gets the job's hit count.
-void SaveJobHits(int slot);
 // Starts the timers of a run (the running flag must be set).
 void StartRunTimers();
+// One step of the slot, and what its result asks for: the next job (or
+// the end-of-run check when there is none), the lookup of a redirect
+// target, another step at once, a step of the first idle slot after a
+// delivered page. Nothing while a cancel has been requested.
+void RunSlotStep(int slot);
 // Ends a run in any state: timers killed, every slot reset, controls restored.
 void StopHunt();
 // Run by an idle slot that got no job: when every slot in use is idle and
-// the timers run, the run is over.
+// the timers run, the run is over; "Hunt is Complete" is shown and the
+// rest of the end is posted (kMsgRunOver).
 void EndOfRunCheck();
+// kMsgRunOver from the loop: stops the run, then writes and opens the
+// report or tells that nothing was found (a Hunt), or only stops it (the
+// version check). A message for a run stopped meanwhile does nothing.
+void OnRunOver(std::uintptr_t run_number);
 // Cancel: with a run going, stops it and shows "Hunt Cancelled" everywhere.
 void CancelHunt();
 // Timer 181: one timeout tick for every slot in use.
 void TimeoutTick();
 // Number of slots in use (packcount, 1..20).
 int SlotsInUse();
+
+// Handlers of the socket messages, routed by the main window.
+void OnHostLookupDone(int slot, platform::AsyncTask task, unsigned error);
+void OnConnectionEvent(platform::Socket s, unsigned error);
+void OnDataEvent(platform::Socket s, unsigned error);
+// Message 1095: one step of the first idle slot.
+void OnStartNext();
+// Timer 1330's polling: steps receiving slots whose socket can be peeked
+// and idle slots.
+void PollSlots();

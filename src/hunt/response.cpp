@@ -4,10 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "hunt/controller.h"
+#include "hunt/hunt_state.h"
 #include "hunt/page_reader.h"
 #include "hunt/slots.h"
-#include "platform/host.h"
 #include "platform/ui.h"
 #include "reports/page_capture.h"
 #include "settings/report_inserts.h"
@@ -100,12 +99,20 @@ int SaveDownloadedFile(const char* answer, std::size_t length, const char* url) 
   return ok;
 }
 
+void SaveJobHits(int slot) {
+  if (slot < 0 || slot >= kMaxSlots || !g_slots[slot].job) return;
+  const EngineEntry& job = *g_slots[slot].job;
+  if (EngineEntry* engine = FindEngineById(job.id)) engine->hits = job.hits;
+}
+
 int FinishResponse(int slot, int more) {
   if (slot < 0 || slot >= kMaxSlots) return kFinishConsumed;
   ConnSlot& s = g_slots[slot];
-  s.state = kSlotWaiting;
+  // Until it returns, the answer is this function's alone: the vendor reply
+  // and a failed file write may show message boxes.
+  SetSlotState(slot, SlotState::kHandlingAnswer, "answer complete");
   if (s.buffer.empty() || !s.job) {
-    ResetSlot(slot);
+    ResetSlot(slot, "no answer");
     return kFinishConsumed;
   }
   // The answer becomes one text; bytes behind a NUL in it are only ever
@@ -122,21 +129,21 @@ int FinishResponse(int slot, int more) {
     if (s.redirects >= kMaxRedirects) {
       // Endless redirects: give up on this job.
       RecordRequestError(slot, s, answer, head);
-      ResetSlot(slot);
+      ResetSlot(slot, "too many redirects");
       return kFinishConsumed;
     }
     ++s.redirects;
     job.request = RedirectTarget(http);
     FreeReceiveBuffer(slot);
+    SetSlotState(slot, SlotState::kRedirecting, "redirect");
     return kFinishRedirect;
   }
   if (!FindNoCase(head, "200 ") && !FindNoCase(head, "302")) {
     RecordRequestError(slot, s, answer, head);
-    ResetSlot(slot);
+    ResetSlot(slot, "bad status");
     return kFinishConsumed;
   }
 
-  s.finishing = true;
   if (job.request_flags & kRequestSaveToFile) {
     if (job.request && SaveDownloadedFile(answer, s.received, job.request->c_str()) &&
         job.request->find(".idx") != std::string::npos) {
@@ -145,8 +152,7 @@ int FinishResponse(int slot, int more) {
     }
   } else if (IsVendorReply(job)) {
     HandleVendorReply(answer);
-    s.finishing = false;
-    ResetSlot(slot);
+    ResetSlot(slot, "vendor reply read");
     return kFinishConsumed;
   }
   if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &job);
@@ -158,13 +164,11 @@ int FinishResponse(int slot, int more) {
     job.hits += ReadResultPage(slot, job, answer, s.received);
   }
   SaveJobHits(slot);
-  s.finishing = false;
   if (more == 0) {
-    ResetSlot(slot);
+    ResetSlot(slot, "page delivered");
   } else {
     s.received = 0;
-    s.state = kSlotReceiving;
+    SetSlotState(slot, SlotState::kReceiving, "piece delivered");
   }
-  platform::host().PostMessage(platform::kMsgStartNext, 0, 0);
   return kFinishDelivered;
 }

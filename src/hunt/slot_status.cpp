@@ -12,7 +12,6 @@ bool g_slot_line_enabled[kMaxSlots];
 
 namespace {
 
-
 void ShowForSlot(int slot, const std::string& text) {
   auto& ui = platform::ui();
   const bool dialog = ui.IsOpen(platform::kStatusDialog);

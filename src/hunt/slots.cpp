@@ -5,18 +5,19 @@
 #include <string>
 
 #include "engines/request.h"
-#include "hunt/controller.h"
+#include "hunt/hunt_state.h"
 #include "hunt/response.h"
 #include "platform/frontend.h"
-#include "platform/host.h"
 #include "reports/page_capture.h"
 #include "settings/settings.h"
 #include "util/text.h"
 
 ConnSlot g_slots[kMaxSlots];
-int g_step_depth = 0;
 
 namespace {
+
+bool g_trace_on = false;
+std::vector<SlotTransition> g_trace;
 
 bool HasOpenSocket(const ConnSlot& s) {
   return s.socket != 0 && s.socket != platform::kInvalidSocket;
@@ -39,33 +40,51 @@ bool DottedOnly(const std::string& name) {
   return true;
 }
 
+// Begins the host lookup of the slot's job; a dotted address is known at
+// once and the slot steps again.
+StepResult StartLookup(int slot) {
+  ConnSlot& s = g_slots[slot];
+  // No address to look up: the slot waits for its timeout.
+  if (!s.job || !s.job->request || s.job->request->empty()) return StepResult::kDone;
+  std::optional<std::string> host = UrlHost(*s.job->request);
+  if (!host) {
+    SetSlotState(slot, SlotState::kIdle, "no host in the address");
+    return StepResult::kDone;
+  }
+  if (s.job->name && s.job->name->size() > kJobNameLimit) s.job->name->resize(kJobNameLimit);
+  const bool proxy = ProxySet();
+  SetSlotStatus(slot, "%s", Format(LoadText(proxy ? 1517 : 1518), host->c_str()).c_str());
+  const std::string name = proxy ? *g_settings.proxy : *host;
+  if (DottedOnly(name)) {
+    s.address_text = name.substr(0, kAddressTextLimit);
+    SetSlotState(slot, SlotState::kAddressKnown, "dotted address");
+    return StepResult::kStepAgain;
+  }
+  s.lookup_task = platform::net().AsyncGetHostByName(platform::LookupMessage(slot), name);
+  if (s.lookup_task == 0) SetSlotState(slot, SlotState::kIdle, "look-up not started");
+  return StepResult::kDone;
+}
+
 // Opens a fresh socket for the slot's job and starts its lookup; with no
 // socket to be had the slot stays idle and its next step takes the next job.
-void OpenAndLookUp(int slot) {
+StepResult OpenAndLookUp(int slot) {
   ConnSlot& s = g_slots[slot];
   CloseSlotSocket(s);
   const platform::Socket sock = platform::net().OpenSocket();
   if (sock == platform::kInvalidSocket) {
     SetSlotStatus(slot, "%s", LoadText(1473));
-    s.state = kSlotIdle;
-    return;
+    SetSlotState(slot, SlotState::kIdle, "no socket");
+    return StepResult::kDone;
   }
   s.socket = sock;
-  s.state = kSlotWaiting;
-  StartLookup(slot);
+  SetSlotState(slot, SlotState::kLookingUp, "socket opened");
+  return StartLookup(slot);
 }
 
-void StepIdle(int slot) {
-  ConnSlot& s = g_slots[slot];
+StepResult StepIdle(int slot) {
   FreeReceiveBuffer(slot);
   NoteJobDone(slot);
-  if (!NextJob(slot)) {
-    EndOfRunCheck();
-    return;
-  }
-  s.redirects = 0;
-  s.job_reported = false;
-  OpenAndLookUp(slot);
+  return StepResult::kNeedsJob;
 }
 
 void StepAddressKnown(int slot) {
@@ -75,7 +94,7 @@ void StepAddressKnown(int slot) {
   const platform::Ipv4 address = net.InetAddr(s.address_text);
   if (address == platform::kInaddrNone) {
     SetSlotStatus(slot, "%s", LoadText(1469));
-    ResetSlot(slot);
+    ResetSlot(slot, "not an address");
     return;
   }
   if (net.AsyncSelect(s.socket, platform::kMsgConnectionEvent, platform::kFdConnect) != 0) {
@@ -88,7 +107,7 @@ void StepAddressKnown(int slot) {
       SetSlotStatus(slot, LoadText(1471), error);
       net.AsyncSelect(s.socket, 0, 0);
       if (s.job) SaveEngineMessagePage(&*s.job, LoadText(1472));
-      ResetSlot(slot);
+      ResetSlot(slot, "connect failed");
       if (s.job) s.job->status_flags &= ~kJobTimedOut;
     }
   }
@@ -99,7 +118,7 @@ void StepConnected(int slot) {
   ConnSlot& s = g_slots[slot];
   auto& net = platform::net();
   if (!s.job) {
-    ResetSlot(slot);
+    ResetSlot(slot, "no job");
     return;
   }
   std::string reason;
@@ -109,7 +128,7 @@ void StepConnected(int slot) {
     ShowLiteral(slot, reason);
     SaveEngineMessagePage(&*s.job, DoublePercent(reason));
     s.job->request_flags |= kRequestError;
-    ResetSlot(slot);
+    ResetSlot(slot, "request not built");
     return;
   }
   SetSlotStatus(slot, "%s", LoadText(1463));
@@ -130,7 +149,7 @@ void StepConnected(int slot) {
   }
   if (result == 0) {
     SetSlotStatus(slot, LoadText(1465), result);
-    ResetSlot(slot);
+    ResetSlot(slot, "send failed");
     return;
   }
   // A failed send counts as sent: the data event or the timeout settles it.
@@ -141,8 +160,13 @@ void StepConnected(int slot) {
   }
 }
 
-// Returns FinishResponse's result, or 0 when the answer goes on.
-int StepReceiving(int slot) {
+StepResult Finished(int result) {
+  if (result == kFinishRedirect) return StepResult::kRedirect;
+  if (result == kFinishDelivered) return StepResult::kDelivered;
+  return StepResult::kDone;
+}
+
+StepResult StepReceiving(int slot) {
   ConnSlot& s = g_slots[slot];
   auto& net = platform::net();
   if (s.buffer.size() < s.received + kMinFree) {
@@ -150,19 +174,19 @@ int StepReceiving(int slot) {
       s.buffer.resize(s.buffer.size() + kGrowStep, 0);
     } catch (const std::bad_alloc&) {
       SetSlotStatus(slot, "%s", LoadText(1458));
-      return 0;  // stays receiving; the timeout ends it
+      return StepResult::kDone;  // stays receiving; the timeout ends it
     }
   }
   const int n = net.Recv(s.socket, s.peek, kPeekLimit, 0);
   if (n < 0) {
     const int error = net.LastError();
-    if (error == platform::kWsaEWouldBlock) return 0;
+    if (error == platform::kWsaEWouldBlock) return StepResult::kDone;
     SetSlotStatus(slot, LoadText(1459), error);
     if (s.received == 0) {
-      ResetSlot(slot);
-      return 0;
+      ResetSlot(slot, "receive failed");
+      return StepResult::kDone;
     }
-    return FinishResponse(slot, 0);
+    return Finished(FinishResponse(slot, 0));
   }
   s.ticks = 0;
   if (s.job) s.job->status_flags &= ~kJobTimedOut;
@@ -173,25 +197,61 @@ int StepReceiving(int slot) {
   const int peeked = net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek);
   if (peeked != 0 && (s.received <= kPieceLimit || g_hunt.run_kind != kRunHunt)) {
     if (s.received > 0) SetSlotStatus(slot, LoadText(1462), static_cast<long>(s.received));
-    return 0;
+    return StepResult::kDone;
   }
   if (s.received == 0) {
-    ResetSlot(slot);  // closed without a byte: no page
-    return 0;
+    ResetSlot(slot, "closed without a byte");  // no page
+    return StepResult::kDone;
   }
   SetSlotStatus(slot, LoadText(1461), static_cast<long>(s.received));
-  return FinishResponse(slot, peeked == 0 ? 0 : 1);
+  return Finished(FinishResponse(slot, peeked == 0 ? 0 : 1));
 }
 
 }  // namespace
 
+const char* SlotStateName(SlotState state) {
+  switch (state) {
+    case SlotState::kIdle:
+      return "idle";
+    case SlotState::kAddressKnown:
+      return "address known";
+    case SlotState::kConnected:
+      return "connected";
+    case SlotState::kReceiving:
+      return "receiving";
+    case SlotState::kLookingUp:
+      return "looking up";
+    case SlotState::kHandlingAnswer:
+      return "handling answer";
+    case SlotState::kRedirecting:
+      return "redirecting";
+  }
+  return "?";
+}
+
+void SetSlotState(int slot, SlotState state, const char* why) {
+  if (slot < 0 || slot >= kMaxSlots) return;
+  ConnSlot& s = g_slots[slot];
+  if (g_trace_on && s.state != state) g_trace.push_back({slot, s.state, state, why});
+  s.state = state;
+}
+
+void TraceSlotStates(bool on) {
+  g_trace_on = on;
+  if (on) g_trace.clear();
+}
+
+const std::vector<SlotTransition>& SlotStateTrace() {
+  return g_trace;
+}
+
 void ClearSlotTables() {
   for (int i = 0; i < kMaxSlots; ++i) {
+    SetSlotState(i, SlotState::kIdle, "tables cleared");
     g_slots[i] = ConnSlot{};
     g_slot_status[i].clear();
     g_slot_line_enabled[i] = false;
   }
-  g_step_depth = 0;
 }
 
 void FreeReceiveBuffer(int slot) {
@@ -213,15 +273,23 @@ void NoteJobDone(int slot) {
   }
 }
 
-void FollowRedirect(int slot) {
-  if (slot < 0 || slot >= kMaxSlots) return;
-  OpenAndLookUp(slot);
+StepResult BeginJob(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return StepResult::kDone;
+  ConnSlot& s = g_slots[slot];
+  s.redirects = 0;
+  s.job_reported = false;
+  return OpenAndLookUp(slot);
 }
 
-void ResetSlot(int slot) {
+StepResult FollowRedirect(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return StepResult::kDone;
+  return OpenAndLookUp(slot);
+}
+
+void ResetSlot(int slot, const char* why) {
   if (slot < 0 || slot >= kMaxSlots) return;
   ConnSlot& s = g_slots[slot];
-  s.state = kSlotIdle;
+  SetSlotState(slot, SlotState::kIdle, why);
   s.ticks = 0;
   // A look-up still under way would later hand its address to whatever job
   // the slot has taken by then.
@@ -235,60 +303,35 @@ void ResetSlot(int slot) {
   }
 }
 
-void StartLookup(int slot) {
+StepResult SlotStep(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return StepResult::kDone;
   ConnSlot& s = g_slots[slot];
-  if (!s.job || !s.job->request || s.job->request->empty()) return;  // waits for its timeout
-  std::optional<std::string> host = UrlHost(*s.job->request);
-  if (!host) {
-    s.state = kSlotIdle;
-    return;
+  // Its answer is being handled further up (FinishResponse may show a
+  // message box that runs the loop meanwhile).
+  if (s.state == SlotState::kHandlingAnswer) return StepResult::kDone;
+  if (s.socket == 0 && s.state != SlotState::kIdle) {
+    SetSlotState(slot, SlotState::kIdle, "never had a socket");
+    return StepResult::kDone;
   }
-  if (s.job->name && s.job->name->size() > kJobNameLimit) s.job->name->resize(kJobNameLimit);
-  const bool proxy = ProxySet();
-  SetSlotStatus(slot, "%s", Format(LoadText(proxy ? 1517 : 1518), host->c_str()).c_str());
-  const std::string name = proxy ? *g_settings.proxy : *host;
-  if (DottedOnly(name)) {
-    s.address_text = name.substr(0, kAddressTextLimit);
-    s.state = kSlotAddressKnown;
-    SlotStep(slot);
-    return;
-  }
-  s.lookup_task = platform::net().AsyncGetHostByName(platform::LookupMessage(slot), name);
-  if (s.lookup_task == 0) s.state = kSlotIdle;
-}
-
-int SlotStep(int slot) {
-  if (slot < 0 || slot >= kMaxSlots) return 1;
-  if (g_step_depth > kMaxStepDepth || g_hunt.cancel_requests != 0) return 1;
-  ConnSlot& s = g_slots[slot];
-  if (s.finishing) return 1;  // its answer is being handled further up
-  if (s.socket == 0 && s.state != kSlotIdle) {
-    s.state = kSlotIdle;
-    return 1;
-  }
-  ++g_step_depth;
-  if (s.ticks != kRetryTicks && s.state != kSlotReceiving) s.ticks = 0;
-  int finished = 0;
+  // Any step outside receiving counts as progress; the retry step doesn't.
+  if (s.ticks != kRetryTicks && s.state != SlotState::kReceiving) s.ticks = 0;
   switch (s.state) {
-    case kSlotIdle:
-      StepIdle(slot);
-      break;
-    case kSlotAddressKnown:
+    case SlotState::kIdle:
+      return StepIdle(slot);
+    case SlotState::kAddressKnown:
       StepAddressKnown(slot);
-      break;
-    case kSlotConnected:
+      return StepResult::kDone;
+    case SlotState::kConnected:
       StepConnected(slot);
-      break;
-    case kSlotReceiving:
-      finished = StepReceiving(slot);
-      break;
-    default:
-      break;
+      return StepResult::kDone;
+    case SlotState::kReceiving:
+      return StepReceiving(slot);
+    case SlotState::kLookingUp:
+    case SlotState::kHandlingAnswer:
+    case SlotState::kRedirecting:
+      break;  // waiting: the event (or the timeout) moves it on
   }
-  // A redirect: the same job goes on with the new address.
-  if (finished == kFinishRedirect) FollowRedirect(slot);
-  --g_step_depth;
-  return 1;
+  return StepResult::kDone;
 }
 
 int SlotOfSocket(platform::Socket sock) {
@@ -299,34 +342,34 @@ int SlotOfSocket(platform::Socket sock) {
   return -1;
 }
 
-void OnHostLookupDone(int slot, platform::AsyncTask task, unsigned error) {
-  if (slot < 0 || slot >= kMaxSlots) return;
+bool LookupDone(int slot, platform::AsyncTask task, unsigned error) {
+  if (slot < 0 || slot >= kMaxSlots) return false;
   ConnSlot& s = g_slots[slot];
   // Only the answer to the slot's own pending look-up counts.
-  if (task != s.lookup_task || s.lookup_task == 0 || s.state != kSlotWaiting) return;
+  if (task != s.lookup_task || s.lookup_task == 0 || s.state != SlotState::kLookingUp) {
+    return false;
+  }
   s.lookup_task = 0;
   if (error == 0) {
     const std::optional<platform::Ipv4> address = platform::net().LookupResult(task);
     s.address_text = address ? platform::AddressText(*address).substr(0, kAddressTextLimit) : "";
-    s.state = kSlotAddressKnown;
-    SlotStep(slot);
-    return;
+    SetSlotState(slot, SlotState::kAddressKnown, "address found");
+    return true;
   }
   if (s.job) SaveEngineMessagePage(&*s.job, LoadText(1481));
   SetSlotStatus(slot, "%s", LoadText(1481));
-  ResetSlot(slot);
+  ResetSlot(slot, "host not found");
   if (s.job) s.job->status_flags |= kJobFailed | kJobHostNotFound;
+  return false;
 }
 
-void OnConnectionEvent(platform::Socket sock, unsigned error) {
-  const int slot = SlotOfSocket(sock);
-  if (slot < 0) return;
+bool ConnectionEvent(int slot, unsigned error) {
+  if (slot < 0 || slot >= kMaxSlots) return false;
   ConnSlot& s = g_slots[slot];
   if (error == 0) {
-    if (s.state == kSlotConnected) return;
-    s.state = kSlotConnected;
-    SlotStep(slot);
-    return;
+    if (s.state == SlotState::kConnected) return false;
+    SetSlotState(slot, SlotState::kConnected, "connected");
+    return true;
   }
   std::string text;
   if (error == platform::kWsaEConnRefused) {
@@ -339,52 +382,44 @@ void OnConnectionEvent(platform::Socket sock, unsigned error) {
   }
   if (s.job) SaveEngineMessagePage(&*s.job, text);
   ShowLiteral(slot, text);
-  ResetSlot(slot);
+  ResetSlot(slot, "connect error");
   if (s.job) s.job->status_flags |= kJobFailed | kJobConnectError;
+  return false;
 }
 
-void OnDataEvent(platform::Socket sock, unsigned error) {
-  const int slot = SlotOfSocket(sock);
-  if (slot < 0) return;
+bool DataEvent(int slot, unsigned error) {
+  if (slot < 0 || slot >= kMaxSlots) return false;
   ConnSlot& s = g_slots[slot];
-  if (s.finishing) return;
+  if (s.state == SlotState::kHandlingAnswer) return false;
   if (error == 0) {
-    s.state = kSlotReceiving;
-    SlotStep(slot);
-    return;
+    SetSlotState(slot, SlotState::kReceiving, "data arrived");
+    return true;
   }
   SetSlotStatus(slot, LoadText(1480), static_cast<int>(error),
                 static_cast<int>(platform::kMsgDataEvent));
-  ResetSlot(slot);
+  ResetSlot(slot, "data event error");
+  return false;
 }
 
-void OnStartNext() {
-  for (int i = 0; i < SlotsInUse(); ++i) {
-    if (g_slots[i].state == kSlotIdle) {
-      SlotStep(i);
-      return;
-    }
-  }
-}
-
-void PollSlots() {
+bool PollWantsStep(int slot) {
+  if (slot < 0 || slot >= kMaxSlots) return false;
+  ConnSlot& s = g_slots[slot];
   auto& net = platform::net();
-  for (int i = 0; i < SlotsInUse(); ++i) {
-    ConnSlot& s = g_slots[i];
-    if (s.state == kSlotReceiving) {
-      if (net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek) != platform::kSocketError) {
-        SlotStep(i);
-      }
-    } else if (s.state == kSlotConnected) {
+  switch (s.state) {
+    case SlotState::kIdle:
+      return true;
+    case SlotState::kReceiving:
+      return net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek) != platform::kSocketError;
+    case SlotState::kConnected:
       // A server that closes without a byte: Winsock posts no read event for
       // the end of a stream, so without a look here the slot would wait for
       // its timeout (and send the request again at the retry).
       if (net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek) == 0) {
-        s.state = kSlotReceiving;
-        SlotStep(i);
+        SetSlotState(slot, SlotState::kReceiving, "closed before answering");
+        return true;
       }
-    } else if (s.state == kSlotIdle) {
-      SlotStep(i);
-    }
+      return false;
+    default:
+      return false;
   }
 }
