@@ -1,8 +1,8 @@
 // The Hunt on a fake network, for what whole Hunts on loopback can't pin
-// down: one job's state sequence, the end of a run run from the loop, tick
-// counts, stale look-ups, failures loopback can't provoke, vendor replies,
-// answers the demo server never sends, the guard on an answer being
-// handled, and shut-down.
+// down: one job's state sequence, the end of a run handled from the loop,
+// tick counts, stale look-ups, failures loopback can't provoke, vendor
+// replies, answers the demo server never sends, the guard on an answer
+// being handled, and shut-down.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -215,6 +215,23 @@ class HuntTest : public TempDirTest {
     }
     return out;
   }
+  // Slot 0 holds a Hunt job of engine 4 and its whole answer, as receiving
+  // leaves it for FinishResponse.
+  void Hold(const std::string& answer, const char* request = "http://engine.test/s4?q=readme",
+            std::uint32_t flags = 0) {
+    g_hunt.running = 1;
+    ConnSlot& s = g_slots[0];
+    s.job.emplace();
+    s.job->id = 4;
+    s.job->query = "readme";
+    s.job->request = request;
+    s.job->request_flags = flags;
+    s.socket = net_.OpenSocket();
+    SetSlotState(0, SlotState::kReceiving, "answer held");
+    s.buffer.assign(answer.size() + kMinFree, 'Z');  // no terminator of its own
+    std::memcpy(s.buffer.data(), answer.data(), answer.size());
+    s.received = answer.size();
+  }
   static bool PageHas(int id, const std::string& text) {
     return ReadFile("reports/" + std::to_string(id) + ".htm").find(text) != std::string::npos;
   }
@@ -421,29 +438,7 @@ TEST_F(HuntTest, ShutDownStopsTheHuntAndFreesEverySlot) {
   }
 }
 
-// ---- FinishResponse with answers put straight into a slot ---------------
-
-class FinishTest : public HuntTest {
- protected:
-  // Slot 0 holds a Hunt job of engine 4 and the answer, as receiving does.
-  void Hold(const std::string& answer, const char* request = "http://engine.test/s4?q=readme",
-            std::uint32_t flags = 0) {
-    g_hunt.running = 1;
-    ConnSlot& s = g_slots[0];
-    s.job.emplace();
-    s.job->id = 4;
-    s.job->query = "readme";
-    s.job->request = request;
-    s.job->request_flags = flags;
-    s.socket = net_.OpenSocket();
-    SetSlotState(0, SlotState::kReceiving, "answer held");
-    s.buffer.assign(answer.size() + kMinFree, 'Z');  // no terminator of its own
-    std::memcpy(s.buffer.data(), answer.data(), answer.size());
-    s.received = answer.size();
-  }
-};
-
-TEST_F(FinishTest, WhatAnAnswerCountsAs) {
+TEST_F(HuntTest, WhatAnAnswerCountsAs) {
   const std::string link = "<a href=\"ftp://h/readme.txt\">readme.txt</a>1<br>";
   // "200 " counts only within the first 100 characters.
   Hold(std::string(100, '-') + "HTTP/1.0 200 OK\r\n\r\n" + link);
@@ -474,7 +469,7 @@ TEST_F(FinishTest, WhatAnAnswerCountsAs) {
   EXPECT_EQ(g_slots[0].state, SlotState::kIdle);
 }
 
-TEST_F(FinishTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
+TEST_F(HuntTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
   int boxes = 0;
   bool untouched = false;
   ui_.during_box = [&] {
