@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "catalogue/catalogue.h"
 #include "engines/engines.h"
 #include "hunt/controller.h"
 #include "hunt/slots.h"
@@ -7,6 +8,7 @@
 #include "platform/net.h"
 #include "platform/ui.h"
 #include "projects/project.h"
+#include "results/store.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "update/version_index.h"
@@ -18,8 +20,21 @@ void StartUp() {
   LoadSettings();
   LoadEngines();
   LoadReportInserts();
+  platform::frontend().DetectBrowser();
   for (auto& entry : g_project.history) entry.reset();
   ClearSlotTables();
+}
+
+void FreeProgramState() {
+  FreeCatalogue();
+  FreeHitList();
+  SeenTreeFree(g_seen_urls);
+  g_engines.clear();
+  g_settings.browser.reset();
+  g_settings.proxy.reset();
+  g_settings.filename.reset();
+  FreeQuery();
+  for (auto& entry : g_project.history) entry.reset();
 }
 
 void LoadStartupProject() {

@@ -9,8 +9,8 @@ struct AppState {
 
 extern AppState g_app;
 
-// Loads torva.ini, engines.dat and search.idx, in this order, and clears
-// the query history and the slot tables. The loaders report their own
+// Loads torva.ini, engines.dat and search.idx, in this order, lets the front
+// end find the browser, and clears the query history and the slot tables. The loaders report their own
 // errors; none of them stops the program.
 void StartUp();
 // After the main window exists: the project named by torva.ini (or
@@ -19,6 +19,10 @@ void LoadStartupProject();
 // 1 when sockets are usable (or a failed start-up is not to be retried), 0
 // when the start-up has just failed (after the error box).
 int NetworkStartup();
+// Frees what the program holds for the main window's lists and fields (the
+// catalogue, hits, seen-URL tree, engines, settings texts, query and
+// history); the window calls it once no row of its lists is left.
+void FreeProgramState();
 // Stops a running Hunt, saves the settings and the project, closes the
 // slots' sockets and cleans the network up.
 void ShutDown();

@@ -15,6 +15,9 @@ class FrontEnd {
  public:
   virtual ~FrontEnd() = default;
 
+  // At start-up, behind the three loaders: finds the web browser (the
+  // window reads the registry). Default: nothing (torva.ini's browser=).
+  virtual void DetectBrowser() {}
   // Find pressed during a Hunt. Default: nothing (there is no dialog).
   virtual void OpenStatusDialog() {}
   // Find: the right tab goes back to Search Results. Default: nothing.

@@ -15,3 +15,4 @@
 #define TORVANE_DOWNLOAD_PAGE "http://www.torvane.example/download.htm"
 #define TORVANE_ORDER_PAGE "http://www.torvane.example/order.htm"
 #define TORVANE_HISTORY_PAGE "http://www.torvane.example/history.htm"
+#define TORVANE_FAQ_PAGE "http://www.torvane.example/faq.htm"

@@ -15,7 +15,7 @@ namespace gui {
 
 namespace {
 
-constexpr char kFaqPage[] = TORVANE_VENDOR_HOME "faq.htm";
+constexpr char kFaqPage[] = TORVANE_FAQ_PAGE;
 
 // Commands whose work comes with the project dialogs, the hit and catalogue
 // actions and the version check.

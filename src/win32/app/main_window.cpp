@@ -143,15 +143,8 @@ INT_PTR CALLBACK MainProc(HWND main, UINT msg, WPARAM w, LPARAM l) {
 // What the program holds for the window's rows, freed once no row is left.
 void FreeProgramState() {
   DestroyEngineImages();
-  FreeCatalogue();
-  FreeHitList();
-  SeenTreeFree(g_seen_urls);
-  g_engines.clear();
+  ::FreeProgramState();
   g_browser_candidates = BrowserCandidates{};
-  g_settings.browser.reset();
-  g_settings.proxy.reset();
-  g_settings.filename.reset();
-  for (auto& entry : g_project.history) entry.reset();
 }
 
 }  // namespace

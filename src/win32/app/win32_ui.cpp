@@ -138,6 +138,7 @@ class Win32Ui : public platform::Ui {
 
 class Win32FrontEnd : public platform::FrontEnd {
  public:
+  void DetectBrowser() override { gui::DetectBrowser(); }
   void OpenStatusDialog() override { RunStatusDialog(); }
   void ShowResultsPage() override { gui::ShowResultsPage(); }
   void OpenReport(const std::string& path) override { OpenUrl(g_gui.main, path.c_str()); }

@@ -18,7 +18,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   gui::InstallSeams();
 
   StartUp();
-  gui::DetectBrowser();
 
   // Sockets and timers post to the adapter's own window on this thread;
   // the dialog's modal loop dispatches them to the core.
