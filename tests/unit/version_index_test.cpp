@@ -1,151 +1,131 @@
+// The version index: what each directive does, and the Version Check
+// dialog. version_index_fuzz holds the reader's properties on any answer
+// (line ends, "#BYE", growing news, messages from one line).
 #include "update/version_index.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "hunt/controller.h"
 #include "platform/headless_ui.h"
 #include "settings/settings.h"
+#include "util/text.h"
 
 namespace {
-
-using BoxList = std::vector<std::string>;
 
 class VersionIndexTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::SetUi(&ui_);
-    g_settings = AppSettings{};
-    g_version_index = VersionIndex{};
     g_catalogue.version.reset();
-    g_hunt.run_kind = kRunHunt;
-    g_hunt.vendor_replies = 0;
   }
   void TearDown() override {
     platform::SetUi(nullptr);
     g_hunt.run_kind = kRunHunt;
     g_catalogue.version.reset();
   }
-  // The message boxes shown, as "caption|text".
-  BoxList Boxes() const {
-    BoxList out;
+  // What one index does, from news 4 and upgrade 6: the result, each box
+  // as "caption|text", then news, lastwarn, upgradenew, the insert download
+  // ordered or not, the replies counted and the announcement as
+  // "version|build|build url|database|database url".
+  std::string Run(const char* index) {
+    ui_ = platform::HeadlessUi{};
+    g_settings = AppSettings{};
+    g_settings.news = 4;
+    g_settings.upgrade = 6;
+    g_version_index = VersionIndex{};
+    g_hunt.run_kind = kRunHunt;
+    g_hunt.vendor_replies = 0;
+    std::string out = std::to_string(ParseVersionIndex(index)) + "\n";
     for (const auto& line : ui_.log) {
-      if (line.rfind("box ", 0) != 0) continue;
-      std::string rest = line.substr(4);
-      out.push_back(rest.substr(0, rest.rfind('|')));
+      if (line.rfind("box ", 0) == 0) out += line.substr(4, line.rfind('|') - 4) + "\n";
     }
-    return out;
-  }
-  // g_version_index as "version|build|build url|database|database url".
-  static std::string Announced() {
     const VersionIndex& v = g_version_index;
-    return std::to_string(v.latest_version) + "|" + std::to_string(v.latest_build) + "|" +
-           v.build_url.value_or("-") + "|" + v.soft_version.value_or("-") + "|" +
-           v.soft_url.value_or("-");
+    return out +
+           Format("news=%i lastwarn=%i upgradenew=%i%s%s replies=%i ", g_settings.news,
+                  g_settings.lastwarn, g_settings.upgradenew,
+                  g_hunt.run_kind == kRunInsertDownload ? " download" : "",
+                  ui_.main_window_ended ? " ended" : "", g_hunt.vendor_replies) +
+           Format("%i|%i|", v.latest_version, v.latest_build) + v.build_url.value_or("-") + "|" +
+           v.soft_version.value_or("-") + "|" + v.soft_url.value_or("-");
   }
   platform::HeadlessUi ui_;
 };
 
-TEST_F(VersionIndexTest, NewsOnlyWhenNewer) {
-  g_settings.news = 4;
-  const char* index = "HTTP/1.0 200 OK\r\n\r\n#NEWS=5,New engines added;\r\n";
-  EXPECT_EQ(ParseVersionIndex(index), 1);
-  EXPECT_EQ(ParseVersionIndex(index), 1);
-  EXPECT_EQ(ParseVersionIndex("#NEWS=3,old;\n#NEWS=9 no comma\n"), 1);
-  EXPECT_EQ(Boxes(), BoxList{"Newsflash from Kite HQ|New engines added"});
-  EXPECT_EQ(g_settings.news, 5);
-  EXPECT_EQ(g_hunt.vendor_replies, 3);
-}
-
-TEST_F(VersionIndexTest, MessagesCompareWithThisVersion) {
-  EXPECT_EQ(ParseVersionIndex("#MESSAGE=plain;rest\n"
-                              "#MESSAGEVEQ=301,hello;\n"
-                              "#MESSAGEVEQ=300,not shown;\n"
-                              "#MESSAGEV=300,hi;\n"
-                              "#MESSAGEV=301,not shown;\n"
-                              "#message=lower case is no directive;\n"
-                              "MESSAGE=no hash;\n"
-                              "#MESSAGE=last line without line feed;"),
-            1);
-  EXPECT_EQ(Boxes(), (BoxList{"Message from Kite HQ|plain", "Message from Kite HQ|hello",
-                              "Message from Kite HQ|hi"}));
-}
-
-TEST_F(VersionIndexTest, AnnouncementsAreStored) {
-  EXPECT_EQ(ParseVersionIndex("#VER1=302;A new version is out;\n"
-                              "  \t#BUILD=4;http://dl.example/t.exe;\n"
-                              "#SOFT= 2.9 ;http://dl.example/soft.dat;\n"),
-            1);
-  EXPECT_EQ(Boxes(), BoxList{"Message from Kite HQ|A new version is out"});
-  EXPECT_EQ(g_settings.lastwarn, 302);
-  EXPECT_EQ(Announced(), "302|4|http://dl.example/t.exe|2.9|http://dl.example/soft.dat");
-  // No newer version, no message; parts without their separator are skipped.
-  ui_.log.clear();
-  g_version_index = VersionIndex{};
-  EXPECT_EQ(ParseVersionIndex("#VER1=301;same;\n#BUILD=5\n#SOFT=3.0\n"), 1);
-  EXPECT_TRUE(Boxes().empty());
-  EXPECT_EQ(g_settings.lastwarn, 301);
-  EXPECT_EQ(Announced(), "301|5|-|3.0|-");
-}
-
-TEST_F(VersionIndexTest, UpgradeOrdersTheInsertFileOnlyWhenNewer) {
-  g_settings.upgrade = 7;
-  ParseVersionIndex("#UPGRADE=7\n");
-  EXPECT_EQ(g_hunt.run_kind, kRunHunt);
-  EXPECT_EQ(g_settings.upgradenew, 0);
-  g_settings.upgrade = 6;
-  ParseVersionIndex("#UPGRADE=7\n");
-  EXPECT_EQ(g_hunt.run_kind, kRunInsertDownload);
-  EXPECT_EQ(g_settings.upgradenew, 7);
-}
-
-TEST_F(VersionIndexTest, ByeEndsTheProgram) {
-  EXPECT_EQ(ParseVersionIndex("#MESSAGE=first;\n#BYE\n#MESSAGE=never;\n"), 0);
-  EXPECT_TRUE(ui_.main_window_ended);
-  EXPECT_EQ(Boxes(), BoxList{"Message from Kite HQ|first"});
-  EXPECT_EQ(g_hunt.vendor_replies, 0);
-  EXPECT_EQ(ParseVersionIndex(nullptr), 0);
+TEST_F(VersionIndexTest, WhatEachDirectiveDoes) {
+  const struct {
+    const char* index;
+    const char* outcome;  // as Run() gives it
+  } cases[] = {
+      // News only when newer, and only with its comma.
+      {"HTTP/1.0 200 OK\r\n\r\n#NEWS=5,New engines added;\r\n#NEWS=5,again;\n#NEWS=3,old;\n"
+       "#NEWS=9 no comma\n",
+       "1\nNewsflash from Kite HQ|New engines added\n"
+       "news=5 lastwarn=0 upgradenew=0 replies=1 0|0|-|-|-"},
+      // Messages compared with this version (3.01); directives in capitals
+      // after a "#" at the line start; a last line without line feed unread.
+      {"#MESSAGE=plain;rest\n#MESSAGEVEQ=301,hello;\n#MESSAGEVEQ=300,not shown;\n"
+       "#MESSAGEV=300,hi;\n#MESSAGEV=301,not shown;\n#message=lower case;\nMESSAGE=no hash;\n"
+       "#MESSAGE=last line without line feed;",
+       "1\nMessage from Kite HQ|plain\nMessage from Kite HQ|hello\nMessage from Kite HQ|hi\n"
+       "news=4 lastwarn=0 upgradenew=0 replies=1 0|0|-|-|-"},
+      // A newer version shows its text; announcements are stored, blanks
+      // around the database version trimmed.
+      {"#VER1=302;A new version is out;\n  \t#BUILD=4;http://dl.example/t.exe;\n"
+       "#SOFT= 2.9 ;http://dl.example/soft.dat;\n",
+       "1\nMessage from Kite HQ|A new version is out\nnews=4 lastwarn=302 upgradenew=0 replies=1 "
+       "302|4|http://dl.example/t.exe|2.9|http://dl.example/soft.dat"},
+      // No newer version, no message; parts without their separator are skipped.
+      {"#VER1=301;same;\n#BUILD=5\n#SOFT=3.0\n",
+       "1\nnews=4 lastwarn=301 upgradenew=0 replies=1 301|5|-|3.0|-"},
+      // The insert file is ordered only when newer.
+      {"#UPGRADE=6\n", "1\nnews=4 lastwarn=0 upgradenew=0 replies=1 0|0|-|-|-"},
+      {"#UPGRADE=7\n", "1\nnews=4 lastwarn=0 upgradenew=7 download replies=1 0|0|-|-|-"},
+      // Bye ends the program, and the reading.
+      {"#MESSAGE=first;\n#BYE\n#MESSAGE=never;\n",
+       "0\nMessage from Kite HQ|first\nnews=4 lastwarn=0 upgradenew=0 ended replies=0 0|0|-|-|-"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(c.index), c.outcome) << c.index;
 }
 
 TEST_F(VersionIndexTest, ResultShownInTheDialog) {
   const struct {
     const char* index;
     const char* installed;  // catalogue version
-    const char* shown;      // fields 1090|1521|1093| the enabled buttons
+    const char* shown;      // latest version|build|database| the enabled buttons
   } cases[] = {
-      {"", nullptr, "||| 1158"},
+      {"", nullptr, "||| ok"},
       // 301 offers the program only with a build above 3; "2.9" is 29, not above 210.
       {"#VER1=301\n#BUILD=4;http://dl/t.exe;\n#SOFT=2.9;http://dl/s.dat;\n", "2.10",
-       "Torvane version 3.01|Build: 004|2.9| 1154 1158"},
+       "Torvane version 3.01|Build: 004|2.9| program ok"},
       {"#VER1=301\n#BUILD=3;http://dl/t.exe;\n#SOFT=2.9;http://dl/s.dat;\n", "1.9",
-       "Torvane version 3.01|Build: 003|2.9| 1316 1158"},
+       "Torvane version 3.01|Build: 003|2.9| database ok"},
       // An address is given as soon as a ";" follows, even when it is empty.
-      {"#VER1=302\n#BUILD=1;;\n", nullptr, "Torvane version 3.02|Build: 001|| 1154 1158"},
-      {"#VER1=302\n#BUILD=1\n", nullptr, "Torvane version 3.02|Build: 001|| 1158"},
-      {"#VER1=302\n#BUILD=12;http://dl/t.exe;\n", nullptr,
-       "Torvane version 3.02|Build: 012|| 1154 1158"},
+      {"#VER1=302\n#BUILD=1;;\n", nullptr, "Torvane version 3.02|Build: 001|| program ok"},
+      {"#VER1=302\n#BUILD=1\n", nullptr, "Torvane version 3.02|Build: 001|| ok"},
       // A missing catalogue version counts as "0".
       {"#VER1=1234\n#SOFT=1.5;http://dl/s.dat;\n", nullptr,
-       "Torvane version 1.234||1.5| 1316 1158"},
-      {"#VER1=100\n", nullptr, "||| 1158"},  // below 101: not shown
+       "Torvane version 1.234||1.5| database ok"},
+      {"#VER1=100\n", nullptr, "||| ok"},  // below 101: not shown
   };
   const int dlg = IDD_VERSION_CHECK;
   for (const auto& c : cases) {
-    g_version_index = VersionIndex{};
+    Run(c.index);
     g_catalogue.version =
         c.installed ? std::optional<std::string>(c.installed) : std::optional<std::string>();
-    ParseVersionIndex(c.index);
     ui_.log.clear();
     ShowVersionResult();
-    std::string shown =
-        ui_.texts[{dlg, 1090}] + "|" + ui_.texts[{dlg, 1521}] + "|" + ui_.texts[{dlg, 1093}] + "|";
-    for (const char* button : {"1154", "1316", "1158"}) {
-      if (std::count(ui_.log.begin(), ui_.log.end(), "enable 164:" + std::string(button) + "|1")) {
-        shown += std::string(" ") + button;
+    std::string shown = ui_.texts[{dlg, IDC_LATEST_VERSION}] + "|" +
+                        ui_.texts[{dlg, IDC_LATEST_BUILD}] + "|" +
+                        ui_.texts[{dlg, IDC_LATEST_DATABASE}] + "|";
+    for (const auto& [id, name] : {std::pair<int, const char*>{IDC_UPGRADE_PROGRAM, " program"},
+                                   {IDC_UPGRADE_DATABASE, " database"},
+                                   {IDC_VERSION_OK, " ok"}}) {
+      if (std::count(ui_.log.begin(), ui_.log.end(), Format("enable %i:%i|1", dlg, id))) {
+        shown += name;
       }
     }
     EXPECT_EQ(shown, c.shown) << c.index;
