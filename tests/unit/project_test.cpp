@@ -123,7 +123,6 @@ TEST_F(ProjectTest, SaveWritesTheFormatAndLoadBringsItBackIntoTheWindow) {
             query +
                 "|0|120|h0=h0 |h9=<5>|e0|e1|n2\n"
                 "b.zip|ftp://h/b.zip|12 KB|1999-01-02|5\n-|-|-|-|0\n|ftp://h/<2>\n |-|-|0");
-  EXPECT_EQ(g_settings.files, 120);  // one value with the settings
   EXPECT_EQ(ui_.rows[IDC_RESULTS_LIST].size(), 2u);
   EXPECT_EQ(Text(platform::kStatusDialog, IDC_FILES_FOUND), "  2");
   EXPECT_EQ(Text(platform::kMainWindow, IDC_QUERY), query);
