@@ -70,7 +70,7 @@ class ProjectTest : public TempDirTest {
     return out;
   }
   // The project as one text: query|exact|files|historyN=..|ticked engine
-  // indexes|hit count, then a line "name|location|size|date|tag" per hit.
+  // indexes|hit count, then a line "name|location|size|date|mark|tag" per hit.
   static std::string Project() {
     std::string out =
         g_project.query.value_or("-") + Format("|%i|%i|", g_project.exact, g_project.max_files);
@@ -81,7 +81,8 @@ class ProjectTest : public TempDirTest {
     out += Format("n%i", static_cast<int>(g_total_hits));
     for (const FileHit* h : HitsInListOrder()) {
       out += "\n" + h->name.value_or("-") + "|" + h->location.value_or("-") + "|" +
-             h->size.value_or("-") + "|" + h->date.value_or("-") + "|" + std::to_string(h->tag);
+             h->size.value_or("-") + "|" + h->date.value_or("-") +
+             Format("|%u|%i", h->mark_flags, static_cast<int>(h->tag));
     }
     return out;
   }
@@ -92,6 +93,7 @@ class ProjectTest : public TempDirTest {
 };
 
 TEST_F(ProjectTest, SaveWritesTheFormatAndLoadBringsItBackIntoTheWindow) {
+  constexpr std::uint32_t kAllMarks = 0xFFFFFFFF;  // written as the int -1
   // A line break, NUL, a marker's "<" and a header's last blank would read
   // back as something else: each is written as "<5>" and two hex digits.
   const std::string query("a\r\nb <1>c\0 ", 11);
@@ -100,18 +102,18 @@ TEST_F(ProjectTest, SaveWritesTheFormatAndLoadBringsItBackIntoTheWindow) {
   g_project.max_files = 120;
   g_project.history[0] = "h0 ";
   g_project.history[1] = "";  // empty entries are not written
-  g_project.history[9] = "<5>";
+  g_project.history[9] = "<5>\r";
   g_engines[1].selected = 1;
   g_engines[0].selected = 1;
-  AppendLoadedHit(Hit("b.zip", "ftp://h/b.zip", "12 KB", "1999-01-02", kWrittenMark, 5));
+  AppendLoadedHit(Hit("b.zip", "ftp://h/b.zip", "12 KB", "1999-01-02", kAllMarks, -5));
   AppendLoadedHit(Hit(nullptr, nullptr, nullptr, nullptr));
   // An empty name is not a missing one; a hit text keeps its last blank.
   AppendLoadedHit(Hit("", "ftp://h/<2>\n ", "", nullptr));
   ASSERT_EQ(SaveProject(), 1);
   EXPECT_EQ(ReadFile("p.tvs"),
             "OWNER=Torvane 301\nquery=a<5>0D<5>0Ab <5>3C1>c<5>00<5>20\nexact=0\nfiles=120\n"
-            "history0=h0<5>20\nhistory9=<5>3C5>\nengine=3,7,\nBODY=\n"
-            "b.zip<1>ftp://h/b.zip<2>12 KB<3>1999-01-02<4>2<5>5\n"
+            "history0=h0<5>20\nhistory9=<5>3C5><5>0D\nengine=3,7,\nBODY=\n"
+            "b.zip<1>ftp://h/b.zip<2>12 KB<3>1999-01-02<4>-1<5>-5\n"
             "<1><2><3><4>0<5>0\n"
             "<5><1>ftp://h/<5>3C2><5>0A <2><3><4>0<5>0\n");
 
@@ -119,10 +121,10 @@ TEST_F(ProjectTest, SaveWritesTheFormatAndLoadBringsItBackIntoTheWindow) {
   ui_.open_dialogs.insert(IDD_STATUS);
   ASSERT_EQ(LoadProject(), 1);
   // The nameless hit is neither counted nor shown.
-  EXPECT_EQ(Project(),
-            query +
-                "|0|120|h0=h0 |h9=<5>|e0|e1|n2\n"
-                "b.zip|ftp://h/b.zip|12 KB|1999-01-02|5\n-|-|-|-|0\n|ftp://h/<2>\n |-|-|0");
+  EXPECT_EQ(Project(), query +
+                           "|0|120|h0=h0 |h9=<5>\r|e0|e1|n2\n"
+                           "b.zip|ftp://h/b.zip|12 "
+                           "KB|1999-01-02|4294967295|-5\n-|-|-|-|0|0\n|ftp://h/<2>\n |-|-|0|0");
   EXPECT_EQ(ui_.rows[IDC_RESULTS_LIST].size(), 2u);
   EXPECT_EQ(Text(platform::kStatusDialog, IDC_FILES_FOUND), "  2");
   EXPECT_EQ(Text(platform::kMainWindow, IDC_QUERY), query);
@@ -167,8 +169,8 @@ TEST_F(ProjectTest, OlderAndHandWrittenFilesLoadAsTheyAlwaysDid) {
       {"OWNER=Torvane 301\nquery=a files=3\nexact=0\nfiles=40\nhistory0=x%3C1>y\n"
        "history1=ok \nengine=7,\nBODY=\n"
        "one%3C2>two<1>ftp://h/a%3C1>b  f<2>1%3C3><3>%3C5><4>2<5>4\n<1><2><3><4>0<5>0\n",
-       "a files=3|0|40|h0=x%3C1>y|h1=ok|e1|n1\none%3C2>two|ftp://h/a%3C1>b  f|1%3C3>|%3C5>|4\n"
-       "-|-|-|-|0",
+       "a files=3|0|40|h0=x%3C1>y|h1=ok|e1|n1\none%3C2>two|ftp://h/a%3C1>b  f|1%3C3>|%3C5>|2|4\n"
+       "-|-|-|-|0|0",
        nullptr},
       // File order is kept; out-of-range history, lines without the markers
       // in order are skipped; a last line needs no line feed.
@@ -176,8 +178,8 @@ TEST_F(ProjectTest, OlderAndHandWrittenFilesLoadAsTheyAlwaysDid) {
        "b.zip<1>ftp://h/b<2><3><4>0<5>0\nnot a record\nc.zip<2>ftp://h/c<1><3><4>0<5>0\n"
        "long<1>ftp://" +
            long_location + "<2><3><4>0<5>0\nc.zip<1>ftp://h/c<2>3<3>4<4>0<5>0",
-       "-|1|50|h4=replaced|n3\nb.zip|ftp://h/b|-|-|0\nlong|ftp://" + long_location +
-           "|-|-|0\nc.zip|ftp://h/c|3|4|0",
+       "-|1|50|h4=replaced|n3\nb.zip|ftp://h/b|-|-|0|0\nlong|ftp://" + long_location +
+           "|-|-|0|0\nc.zip|ftp://h/c|3|4|0|0",
        nullptr},
       // No BODY= line: the settings load, no hits.
       {"exact=0\nfiles=9\nengine=7,\na<1>b<2><3><4>0<5>0\n", "-|0|9|e1|n0", nullptr},
@@ -185,7 +187,7 @@ TEST_F(ProjectTest, OlderAndHandWrittenFilesLoadAsTheyAlwaysDid) {
       {"history3=engine=3,\nhistory5=BODY=\nexact=0\n", "-|0|50|h3=engine=3,|h5=BODY=|n0", nullptr},
       // The reading ends in front of a line over the bound.
       {"BODY=\na<1><2><3><4>0<5>0\n" + too_long + "<1><2><3><4>0<5>0\nc<1><2><3><4>0<5>0\n",
-       "-|1|50|n1\na|-|-|-|0",
+       "-|1|50|n1\na|-|-|-|0|0",
        "box Error|Line 3 of 'p.tvs' is longer than 1048576 bytes. The file was read up to the "
        "line before it.|0"},
   };

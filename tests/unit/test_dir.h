@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 class TempDirTest : public ::testing::Test {
