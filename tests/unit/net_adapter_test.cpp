@@ -271,15 +271,8 @@ TEST_F(NetAdapterTest, AClosedSocketsLateNotificationNeverReachesItsSuccessor) {
   EXPECT_EQ(net().Close(successor), 0);
 }
 
-TEST_F(NetAdapterTest, TimersTickUntilKilledAndARunInsideTheHandlerDelivers) {
-  constexpr unsigned kPeriodMs = 50;
-  constexpr std::size_t kTicks = 3;
-  ASSERT_TRUE(host().SetTimer(platform::kTimerPoll, kPeriodMs));
-  ASSERT_TRUE(WaitFor([&](const Msg&) { return got.size() >= kTicks; }));
-  for (const Msg& m : got) EXPECT_EQ(m, (Msg{platform::kWmTimer, platform::kTimerPoll, 0}));
-  host().KillTimer(platform::kTimerPoll);
-  got.clear();
-
+// That timers tick, whole Hunts show (a job that never answers times out).
+TEST_F(NetAdapterTest, ARunInsideTheHandlerDeliversAndTheTimeLimitHolds) {
   // Quit ends each Run, the inner one first, with true.
   bool inner_done = false;
   on_message = [&](const Msg& m) {
