@@ -48,26 +48,6 @@ char* ReplaceAt(char* at, std::size_t plen, const char* replacement) {
   return at + rlen;
 }
 
-char* ReplaceFirstBounded(char* text, std::size_t cap, const char* pattern,
-                          const char* replacement) {
-  if (!text || !pattern || !replacement || !*text || !*pattern) return nullptr;
-  const std::size_t plen = std::strlen(pattern);
-  const std::size_t rlen = std::strlen(replacement);
-  if (rlen > plen && std::strlen(text) + (rlen - plen) + 1 > cap) return nullptr;
-  return ReplaceFirst(text, pattern, replacement);
-}
-
-char* DoublePercent(char* text) {
-  if (!text) return nullptr;
-  char* from = text;
-  while (from && *from) {
-    char* at = std::strchr(from, '%');
-    if (!at) break;
-    from = ReplaceFirst(at, "%", "%%");
-  }
-  return text;
-}
-
 std::string DoublePercent(const std::string& text) {
   std::string out;
   out.reserve(text.size());

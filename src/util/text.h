@@ -24,11 +24,7 @@ char* ReplaceFirst(char* text, const char* pattern, const char* replacement);
 // Replaces plen characters at `at` (inside a text) by replacement, moving
 // the rest of the text; returns the position behind the replacement.
 char* ReplaceAt(char* at, std::size_t plen, const char* replacement);
-// Same, refusing when the grown text would not fit in a buffer of cap bytes.
-char* ReplaceFirstBounded(char* text, std::size_t cap, const char* pattern,
-                          const char* replacement);
-// Every "%" becomes "%%"; returns text. The buffer must hold the result.
-char* DoublePercent(char* text);
+// Every "%" becomes "%%".
 std::string DoublePercent(const std::string& text);
 // Removes trailing blanks, CRs and LFs (never tabs) in place.
 char* TrimRight(char* text);
