@@ -5,15 +5,21 @@
 
 namespace platform {
 
-void FrontEnd::ProjectToWindow() { ::ProjectToWindow(); }
-void FrontEnd::UpdateEngineCount() { UpdateEngineCountLabel(); }
+void FrontEnd::ProjectToWindow() {
+  ::ProjectToWindow();
+}
+void FrontEnd::UpdateEngineCount() {
+  UpdateEngineCountLabel();
+}
 
 namespace {
 FrontEnd g_default_frontend;
 FrontEnd* g_frontend = nullptr;
 }  // namespace
 
-FrontEnd& frontend() { return g_frontend ? *g_frontend : g_default_frontend; }
+FrontEnd& frontend() {
+  return g_frontend ? *g_frontend : g_default_frontend;
+}
 
 FrontEnd* SetFrontEnd(FrontEnd* f) {
   FrontEnd* old = g_frontend;

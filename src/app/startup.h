@@ -10,8 +10,8 @@ struct AppState {
 extern AppState g_app;
 
 // Loads torva.ini, engines.dat and search.idx, in this order, lets the front
-// end find the browser, and clears the query history and the slot tables. The loaders report their own
-// errors; none of them stops the program.
+// end find the browser, and clears the query history and the slot tables. The loaders report their
+// own errors; none of them stops the program.
 void StartUp();
 // After the main window exists: the project named by torva.ini (or
 // "default.tvs" when none is named) is loaded.

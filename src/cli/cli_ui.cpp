@@ -1,10 +1,8 @@
 #include "cli/cli_ui.h"
 
-#include <cstdlib>
-
 #include <cerrno>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #ifdef _WIN32

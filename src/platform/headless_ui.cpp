@@ -6,8 +6,7 @@
 
 namespace platform {
 
-int HeadlessUi::MessageBox(const std::string& text, const std::string& caption,
-                           unsigned style) {
+int HeadlessUi::MessageBox(const std::string& text, const std::string& caption, unsigned style) {
   log.push_back("box " + caption + "|" + text + "|" + std::to_string(style));
   return answer;
 }
@@ -57,11 +56,17 @@ void HeadlessUi::DeleteRow(int list, int row) {
   if (row >= 0 && row < static_cast<int>(r.size())) r.erase(r.begin() + row);
 }
 
-void HeadlessUi::DeleteAllRows(int list) { rows[list].clear(); }
+void HeadlessUi::DeleteAllRows(int list) {
+  rows[list].clear();
+}
 
-void HeadlessUi::SetTitle(const std::string& title) { log.push_back("title " + title); }
+void HeadlessUi::SetTitle(const std::string& title) {
+  log.push_back("title " + title);
+}
 
-void HeadlessUi::WaitCursor(bool on) { log.push_back(on ? "wait on" : "wait off"); }
+void HeadlessUi::WaitCursor(bool on) {
+  log.push_back(on ? "wait on" : "wait off");
+}
 
 void HeadlessUi::EndMainWindow() {
   main_window_ended = true;
@@ -78,7 +83,9 @@ HeadlessUi& QuietUi() {
 Ui* g_ui = nullptr;
 }  // namespace
 
-Ui& ui() { return g_ui ? *g_ui : QuietUi(); }
+Ui& ui() {
+  return g_ui ? *g_ui : QuietUi();
+}
 
 Ui* SetUi(Ui* u) {
   Ui* old = g_ui;

@@ -14,8 +14,7 @@ namespace platform {
 
 class HeadlessUi : public Ui {
  public:
-  int MessageBox(const std::string& text, const std::string& caption,
-                 unsigned style) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
   void SetText(Window w, int control, const std::string& text) override;
   void Enable(Window w, int control, bool on) override;
   void EnableMenuItem(int command, bool on) override;

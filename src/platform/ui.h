@@ -54,8 +54,7 @@ class Ui {
 
   // Modal message box; returns the button pressed (kIdOk, kIdYes, ...).
   // It may re-enter the message loop, so callers must be ready for that.
-  virtual int MessageBox(const std::string& text, const std::string& caption,
-                         unsigned style) = 0;
+  virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
   // A control's text; ignored when that window is not open.
   virtual void SetText(Window w, int control, const std::string& text) = 0;
   virtual void Enable(Window w, int control, bool on) = 0;

@@ -17,7 +17,9 @@ void CopyN(char* dst, const char* src, std::size_t n) {
   dst[i] = '\0';
 }
 
-static int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+static int Lower(char c) {
+  return std::tolower(static_cast<unsigned char>(c));
+}
 
 const char* FindNoCase(const char* text, const char* pattern) {
   if (!text || !pattern || !*pattern) return nullptr;
@@ -58,7 +60,9 @@ std::string DoublePercent(const std::string& text) {
   return out;
 }
 
-static bool IsTrimmed(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+static bool IsTrimmed(char c) {
+  return c == ' ' || c == '\r' || c == '\n';
+}
 
 char* TrimRight(char* text) {
   if (!text) return nullptr;
@@ -84,8 +88,8 @@ char* Trim(char* text) {
 
 static void FormatInt(char* buf, long value) {
   // Digits from the back of the 17-byte buffer, then moved to the front.
-  unsigned long mag = value < 0 ? 0UL - static_cast<unsigned long>(value)
-                                : static_cast<unsigned long>(value);
+  unsigned long mag =
+      value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
   int pos = 16;
   buf[pos] = '\0';
   do {
