@@ -390,7 +390,7 @@ class WholeHunt(GuiCase):
 
     def test_hunt_from_the_window(self):
         # Slow answers keep the Hunt going long enough to watch it.
-        self.session.start_server(self.work, "--delay-ms", "4000")
+        self.session.start_server(self.work, "--delay-ms", "6000")
         self.ini()
         self.start()
         self.grow()
@@ -417,7 +417,7 @@ class WholeHunt(GuiCase):
         # Find during a Hunt opens the status dialog instead.
         status = self.open_status(via_find=True)
         self.assertTrue(self.hunting(), "the Hunt ended before the dialog was checked")
-        # The engines answer after four seconds: until then every line shows
+        # The engines answer after six seconds: until then every line shows
         # its slot's last text, greyed, as no slot has reported since.
         lines = self.status_lines(self.session.dump(status["hwnd"]))
         self.assertTrue(self.hunting(), "the Hunt ended before the dialog was seen")
