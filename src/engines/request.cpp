@@ -103,7 +103,14 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* reason) {
+namespace {
+
+// The template with the search term and Max Files put in; "$HTTP" is still
+// in it. Sets *vendor for a request to the vendor's own server, which is
+// taken as it stands.
+std::optional<std::string> ExpandPlaceholders(const EngineEntry* job, std::string* reason,
+                                              bool* vendor) {
+  *vendor = false;
   if (!job || !job->request || job->request->empty()) {
     if (reason) reason->clear();
     return std::nullopt;
@@ -114,7 +121,10 @@ std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* r
     return std::nullopt;
   }
   // Requests to the vendor's own server carry no placeholders.
-  if (templ.find(TORVANE_VENDOR_DOMAIN) != std::string::npos) return templ;
+  if (templ.find(TORVANE_VENDOR_DOMAIN) != std::string::npos) {
+    *vendor = true;
+    return templ;
+  }
 
   std::string text = templ;
   if (job->query) {
@@ -133,66 +143,133 @@ std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* r
     SetReason(reason, 1532);
     return std::nullopt;
   }
+  return text;
+}
 
+// Puts the POST header block where the first "$HTTP" of text stands and
+// the final line break behind the body. False when it would be too long.
+bool InsertPostBlock(const EngineEntry& job, std::string& text, std::string* reason) {
   const std::size_t http = text.find("$HTTP");
-  if (http == std::string::npos) return text;  // a GET template is complete
-
-  // POST: the header block goes where "$HTTP" stands, the body follows it.
+  if (http == std::string::npos) return true;  // a GET template is complete
   const std::size_t body_length = text.size() - (http + 5);
   std::string block = "HTTP/1.0\r\n";
-  block += RefererLine(*job);
+  block += RefererLine(job);
   block += "Connection: close\r\n";
   block += kUserAgent;
   block += "Content-Length: ";
   block += IntToText(static_cast<long>(body_length) + 2);  // the final line break
   block += "\r\n";
   block += "Pragma: No-Cache\r\n";
-  block += HostLine(templ);
+  block += HostLine(*job.request);
   block += "Content-type: application/x-www-form-urlencoded\r\n";
   block += kAccept;
   block += kAcceptCharset;
   block += "\r\n";
   if (block.size() > kPostHeaderLimit) {
     SetReason(reason, 1532);
-    return std::nullopt;
+    return false;
   }
   text.replace(http, 5, block);
   text += "\r\n";
   if (text.size() > kRequestTextLimit) {
     SetReason(reason, 1532);
-    return std::nullopt;
+    return false;
   }
+  return true;
+}
+
+bool IsControl(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7F;
+}
+
+// A blank or a control character would end the request line early or start
+// a header line of its own (a redirect target "http://h/a\rX-Injected: 1").
+bool FitsARequestLine(const std::string& text, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to && i < text.size(); ++i) {
+    if (text[i] == ' ' || IsControl(text[i])) return false;
+  }
+  return true;
+}
+
+// Where the path of an expanded text begins: at the first "/" behind the
+// "//" that ends the scheme. The header block, put in later, holds "//"
+// of its own, so this is taken before it goes in.
+std::size_t PathStart(const std::string& text) {
+  const std::size_t scheme = text.find("//");
+  return text.find('/', scheme == std::string::npos ? 0 : scheme + 2);
+}
+
+bool IsPostPath(const std::string& text, std::size_t path) {
+  return path != std::string::npos && text.compare(path, 5, "/POST") == 0;
+}
+
+// Why the expanded text (its "$HTTP" not yet replaced) can't be sent as a
+// request of its own lines, or 0. A POST reads "/POST", a blank, the
+// target, a blank, "$HTTP" and the body; any other "$HTTP" would put the
+// header block into a GET address.
+int MalformedRequest(const EngineEntry& job, const std::string& text, bool vendor) {
+  if (job.home && !job.home->empty() && (*job.home)[0] != '*') {
+    for (char c : *job.home) {
+      if (IsControl(c)) return 1536;
+    }
+  }
+  const std::size_t path = PathStart(text);
+  const std::size_t http = vendor ? std::string::npos : text.find("$HTTP");
+  if (!IsPostPath(text, path)) {
+    if (http != std::string::npos) return 1537;
+    // Through a proxy the whole address up to its "#" is the target.
+    if (text.empty() || text[0] == '#') return 1538;
+    return FitsARequestLine(text, 0, text.size()) ? 0 : 1535;
+  }
+  const std::size_t target = path + 6;
+  if (http == std::string::npos || text.compare(path, 6, "/POST ") != 0 || http <= target + 1 ||
+      text[http - 1] != ' ') {
+    return 1537;
+  }
+  return FitsARequestLine(text, 0, path) && FitsARequestLine(text, target, http - 1) ? 0 : 1535;
+}
+
+}  // namespace
+
+std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* reason) {
+  bool vendor = false;
+  std::optional<std::string> text = ExpandPlaceholders(job, reason, &vendor);
+  if (!text || vendor) return text;
+  if (!InsertPostBlock(*job, *text, reason)) return std::nullopt;
   return text;
 }
 
 std::optional<std::string> BuildRequest(EngineEntry& job, std::string* reason) {
-  std::optional<std::string> expanded = ExpandTemplate(&job, reason);
+  bool vendor = false;
+  std::optional<std::string> expanded = ExpandPlaceholders(&job, reason, &vendor);
   if (!expanded) return std::nullopt;
+  if (const int malformed = MalformedRequest(job, *expanded, vendor)) {
+    SetReason(reason, malformed);
+    return std::nullopt;
+  }
+  const std::size_t path = PathStart(*expanded);
+  const bool post = IsPostPath(*expanded, path);
+  if (post && !InsertPostBlock(job, *expanded, reason)) return std::nullopt;
   if (UrlPort(*expanded) == kInvalidPort) {
     SetReason(reason, 1533);
     return std::nullopt;
   }
   job.request = *expanded;
   const std::string& url = *job.request;
-  const std::string path = *UrlPath(url);
   const bool proxy = ProxySet();
 
   std::string out;
-  if (path.compare(0, 5, "/POST") == 0) {
+  if (post) {
     // The path is the request line, header block and body: drop its "/".
-    out = path.substr(1);
-    if (proxy) {
-      // Through a proxy the request line names the server: "POST http://h".
-      // A path such as "/POSTER" has no "POST " to replace: it stays as it is.
-      const std::size_t post = url.find("/POST");
-      const std::size_t at = out.find("POST ");
-      if (at != std::string::npos) out.replace(at, 5, "POST " + url.substr(0, post));
-    }
+    // Through a proxy the request line names the server: "POST http://h".
+    out = url.substr(path + 1);
+    if (proxy) out.replace(0, 5, "POST " + url.substr(0, path));
     return out;
   }
 
   out = "GET ";
-  AppendUntil(out, proxy ? url.c_str() : path.c_str(), '#');
+  AppendUntil(out, proxy ? url.c_str() : UrlPath(url)->c_str(), '#');
   out += " HTTP/1.0\r\n";
   out += RefererLine(job);
   out += "Connection: close\r\n";

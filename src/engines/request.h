@@ -30,9 +30,12 @@ std::optional<std::string> ExpandTemplate(const EngineEntry* job, std::string* r
 
 // The request bytes for job. Replaces job.request with the expanded template,
 // so that the response handler and a redirect see the URL actually asked.
-// Null (and job unchanged) when the request can't be built (too long, or
-// UrlPort of the expanded URL is kInvalidPort); *reason then holds a status
-// text for the slot (empty for a job without a request).
+// Null (and job unchanged) when the request can't be built: too long, an
+// empty address, UrlPort of the expanded URL is kInvalidPort, or a text
+// that would not keep to its line (a blank or control character in the
+// address, a control character in the home page sent as Referer, "/POST"
+// or "$HTTP" outside the form "/POST target $HTTPbody"). *reason then holds
+// a status text for the slot (empty for a job without a request).
 std::optional<std::string> BuildRequest(EngineEntry& job, std::string* reason = nullptr);
 
 // Host name of a URL (behind "//", up to the first "/" or ":"); null for null.

@@ -89,6 +89,12 @@ const StringTableEntry kStringTable[] = {
     {1533, "Request refused: the port is not between 1 and 65535"},
     // A data file's line over the readers' bound; read up to the line before.
     {1534, "Line %i of '%s' is longer than %i bytes. The file was read up to the line before it."},
+    // More requests the builder refuses: nothing from a template, a home
+    // page or a redirect target may end the request line or start a header.
+    {1535, "Request refused: the address holds a blank or a control character"},
+    {1536, "Request refused: the home page address holds a control character"},
+    {1537, "Request refused: a template with /POST or $HTTP must read /POST target $HTTPbody"},
+    {1538, "Request refused: the address is empty"},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

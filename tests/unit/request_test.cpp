@@ -131,9 +131,6 @@ TEST_F(RequestTest, PostDirectAndThroughProxy) {
   UseProxy("proxy.local", 3128);
   EXPECT_EQ(Build(Job(templ, "x y", "http://p.example/")),
             "POST http://p.example:81/cgi-bin/find " + headers);
-  // A path that only begins with "/POST" has no "POST " to rewrite for the
-  // proxy (a redirect can bring one): it is sent as it stands, not a crash.
-  EXPECT_EQ(Build(Job("http://h/POSTER?q=$QUERY", "x")), "POSTER?q=x");
 }
 
 TEST_F(RequestTest, PlaceholderRules) {
@@ -186,6 +183,46 @@ TEST_F(RequestTest, RefusedRequestsSayWhyAndNeverOverflow) {
   job = Job("http://h:85036/x", nullptr);
   EXPECT_FALSE(BuildRequest(job, &reason) || ConnectTarget(job));
   EXPECT_EQ(reason, "Request refused: the port is not between 1 and 65535");
+}
+
+TEST_F(RequestTest, NothingMayEndTheRequestLineOrStartAHeader) {
+  const std::string blank = "Request refused: the address holds a blank or a control character";
+  const std::string shape =
+      "Request refused: a template with /POST or $HTTP must read /POST target $HTTPbody";
+  const struct {
+    const char* templ;
+    const char* home;
+    std::string reason;
+  } cases[] = {
+      // Redirect targets and templates: the CR would start a header line.
+      {"http://h/a\rX-Injected: 1", nullptr, blank},
+      {"http://h/a b", nullptr, blank},
+      {"http://h\t/a", nullptr, blank},
+      {"http://" TORVANE_VENDOR_DOMAIN "/a\nb", nullptr, blank},
+      {"http://h/POST /a b $HTTPq=$QUERY", nullptr, blank},
+      {"http://h/POST /a\r\n $HTTPq=1", nullptr, blank},
+      // The header block belongs to a POST with its target.
+      {"http://h/find?q=$QUERY$HTTP", nullptr, shape},
+      {"http://h/POST /cgi-bin/find?q=$QUERY", nullptr, shape},
+      {"http://h/POSTER?q=$QUERY", nullptr, shape},
+      {"http://h/POST  $HTTPq=1", nullptr, shape},
+      {"http://h/POST /f$HTTPq=1", nullptr, shape},
+      {"http://h/x", "http://h/\rX-Injected: 1",
+       "Request refused: the home page address holds a control character"},
+      {"#http://h/x", nullptr, "Request refused: the address is empty"},
+      {"$QUERY", nullptr, "Request refused: the address is empty"},
+  };
+  for (const auto& c : cases) {
+    std::string reason;
+    EngineEntry job = Job(c.templ, "", c.home);
+    EXPECT_FALSE(BuildRequest(job, &reason)) << c.templ;
+    EXPECT_EQ(reason, c.reason) << c.templ;
+    EXPECT_EQ(job.request, c.templ);
+  }
+  // A home beginning with "*" is never sent, so what it holds does not matter;
+  // a POST body may hold anything.
+  EXPECT_EQ(Build(Job("http://h/x", nullptr, "*\r\n")), Get("/x", "", "h"));
+  EXPECT_NE(Build(Job("http://h/POST /f $HTTPa b\r\n", nullptr)), "<refused>");
 }
 
 }  // namespace
