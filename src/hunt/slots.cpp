@@ -33,6 +33,18 @@ void ShowLiteral(int slot, const std::string& text) {
   SetSlotStatus(slot, "%s", text.c_str());
 }
 
+// A request that can't go out as it stands: the reason is the slot's
+// status and the engine's page, and the job a request error.
+void RefuseRequest(int slot, const std::string& reason, const char* why) {
+  ConnSlot& s = g_slots[slot];
+  ShowLiteral(slot, reason);
+  if (s.job) {
+    SaveEngineMessagePage(&*s.job, DoublePercent(reason));
+    s.job->request_flags |= kRequestError;
+  }
+  ResetSlot(slot, why);
+}
+
 bool DottedOnly(const std::string& name) {
   for (char c : name) {
     if (!(c >= '0' && c <= '9') && c != '.') return false;
@@ -49,6 +61,12 @@ StepResult StartLookup(int slot) {
   std::optional<std::string> host = UrlHost(*s.job->request);
   if (!host) {
     SetSlotState(slot, SlotState::kIdle, "no host in the address");
+    return StepResult::kDone;
+  }
+  // A port beyond 65535 (a redirect can name one) is refused here, before
+  // a look-up, rather than connected to as the number cut to 16 bits.
+  if (UrlPort(*s.job->request) == kInvalidPort) {
+    RefuseRequest(slot, LoadText(1533), "port out of range");
     return StepResult::kDone;
   }
   if (s.job->name && s.job->name->size() > kJobNameLimit) s.job->name->resize(kJobNameLimit);
@@ -91,6 +109,10 @@ void StepAddressKnown(int slot) {
   ConnSlot& s = g_slots[slot];
   auto& net = platform::net();
   const std::int32_t port = s.job && s.job->request ? UrlPort(*s.job->request) : 80;
+  if (port == kInvalidPort) {
+    RefuseRequest(slot, LoadText(1533), "port out of range");
+    return;
+  }
   const platform::Ipv4 address = net.InetAddr(s.address_text);
   if (address == platform::kInaddrNone) {
     SetSlotStatus(slot, "%s", LoadText(1469));
@@ -124,11 +146,7 @@ void StepConnected(int slot) {
   std::string reason;
   std::optional<std::string> request = BuildRequest(*s.job, &reason);
   if (!request) {
-    // A request too long to build: the engine can't be asked.
-    ShowLiteral(slot, reason);
-    SaveEngineMessagePage(&*s.job, DoublePercent(reason));
-    s.job->request_flags |= kRequestError;
-    ResetSlot(slot, "request not built");
+    RefuseRequest(slot, reason, "request not built");
     return;
   }
   SetSlotStatus(slot, "%s", LoadText(1463));

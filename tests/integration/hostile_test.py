@@ -1,0 +1,216 @@
+#!/usr/bin/env python3
+"""Hunts through torvane-cli against a hostile server of this file's own.
+
+Usage: hostile_test.py --cli PATH [--emulator CMD] [unittest args]
+
+The server listens on 127.0.0.1 only and is also the Hunt's proxy, so the
+vendor's job reaches it too. It answers each request by the first route
+whose text occurs in the request target: pages posing as the vendor's,
+redirects to the program's own files, answers that never end, status words
+in headers, ports beyond 65535, pages that repeat one location. No
+connection is held longer than SERVER_LIMIT seconds, and the server stops
+with its test.
+"""
+
+import argparse
+import os
+import shlex
+import shutil
+import socket
+import socketserver
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import demo_server  # noqa: E402
+
+CLI = []
+RUN_LIMIT = 50       # seconds any one run of the tool may take
+SERVER_LIMIT = 30    # seconds any one answer may last
+VENDOR = "www.torvane.example"
+
+
+def page(body, status="200 OK", headers=""):
+    """An answer sent whole, then the connection closed."""
+    data = ("HTTP/1.0 %s\r\n%s\r\n" % (status, headers)).encode("latin-1")
+    data += body.encode("latin-1") if isinstance(body, str) else body
+    return lambda handler: handler.send(data)
+
+
+def redirect(location, headers=""):
+    return page("", "302 Found", headers + "Location: %s\r\n" % location)
+
+
+def endless(piece, every=0.0):
+    """A 200 answer that does not end: piece after piece until the client
+    gives up, SERVER_LIMIT passes or 8 MB are out."""
+    def answer(handler):
+        handler.send(b"HTTP/1.0 200 OK\r\n\r\n", close=False)
+        end = time.monotonic() + SERVER_LIMIT
+        for _ in range(8000000 // len(piece)):
+            if time.monotonic() > end or not handler.send(piece, close=False):
+                return
+            time.sleep(every)
+        handler.send(b"")
+    return answer
+
+
+class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    block_on_close = False  # an endless answer ends by itself (SERVER_LIMIT)
+    allow_reuse_address = True
+
+    def __init__(self):
+        socketserver.TCPServer.__init__(self, ("127.0.0.1", 0), Handler)
+        self.port = self.server_address[1]
+        self.routes = []     # (text in the target, answer), first match wins
+        self.targets = []    # request targets in the order they came
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    def stop(self):
+        self.shutdown()
+        self.server_close()
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def handle(self):
+        req, _ = demo_server.read_request(self.request)
+        if req is None:
+            return
+        self.server.targets.append(req.target)
+        for text, answer in self.server.routes:
+            if text in req.target:
+                answer(self)
+                return
+        page("not here", "404 Not Found")(self)
+
+    def send(self, data, close=True):
+        try:
+            self.request.sendall(data)
+        except OSError:
+            return False
+        if close:
+            # Half-close, then wait for the client's close: closing over
+            # unread bytes would reset the connection under the answer.
+            try:
+                self.request.shutdown(socket.SHUT_WR)
+                self.request.settimeout(2.0)
+                while self.request.recv(4096):
+                    pass
+            except OSError:
+                pass
+        return True
+
+
+class Run:
+    """What one run of the tool left behind."""
+
+    def __init__(self, rc, out, err):
+        self.rc, self.out, self.err = rc, out, err
+        self.jobs = {}      # engine id -> (status flags, request flags, hits) of its last job
+        self.slots = {}     # engine id -> the slot of its last job
+        self.status = {}    # slot -> its status texts in order
+        for line in err.splitlines():
+            words = line.split(" ")
+            if len(words) > 5 and words[1] == "job":
+                fields = dict(w.split("=", 1) for w in words[2:6])
+                engine_id = int(fields["id"])
+                self.jobs[engine_id] = (int(fields["status"], 16), int(fields["request"], 16),
+                                        int(fields["hits"]))
+                self.slots[engine_id] = int(words[0][1:-1])
+            elif line.startswith("[") and "] " in line:
+                slot, text = line[1:].split("] ", 1)
+                self.status.setdefault(int(slot), []).append(text)
+
+    def hits(self):
+        return [line.split("\t") for line in self.out.splitlines() if "\t" in line]
+
+    def texts(self, engine_id):
+        """Status texts of the slot that ran the engine's last job."""
+        return self.status.get(self.slots[engine_id], [])
+
+
+class HostileCase(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="torvane-hostile-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        os.mkdir(os.path.join(self.dir, "reports"))
+        shutil.copy(os.path.join(ROOT, "data", "search.idx"), self.dir)
+        self.server = Server()
+        self.addCleanup(self.server.stop)
+        self.base = "http://127.0.0.1:%d" % self.server.port
+        # The vendor's job gets an index without directives unless a test
+        # routes it elsewhere first.
+        self.route("news.cgi", page("Torvane version index\n"))
+        self.engines = []
+        self.write_file("torva.ini", "packcount=20\ntimeout=2000\nexact=0\nfiles=50\n")
+
+    def route(self, text, answer):
+        self.server.routes.insert(0, (text, answer))
+
+    def write_file(self, name, text):
+        with open(os.path.join(self.dir, name), "w", newline="\n") as f:
+            f.write(text)
+
+    def read_file(self, name):
+        with open(os.path.join(self.dir, name), "rb") as f:
+            return f.read().decode("latin-1")
+
+    def engine(self, engine_id, answer, engine_type=1, request=None):
+        """An engine asking /eID (or the given request) that gets this answer."""
+        path = "/e%d" % engine_id
+        self.route(path + "?", answer)
+        self.engines.append("NAME=Engine %d\nREQ=%s\nENGINE=%d\nID=%d\n"
+                            % (engine_id, request or self.base + path + "?q=$QUERY",
+                               engine_type, engine_id))
+
+    def write_engines(self):
+        # A Hunt needs an engine; one the vendor's job may keep from being asked.
+        engines = self.engines or ["NAME=Idle\nREQ=%s/idle\nID=1\n" % self.base]
+        self.write_file("engines.dat", "\n".join(engines))
+
+    def hunt(self, query="readme", *args):
+        self.write_engines()
+        ids = ",".join(line[3:] for line in self.read_file("engines.dat").splitlines()
+                       if line.startswith("ID="))
+        proc = subprocess.run(CLI + ["hunt", "--proxy", "127.0.0.1:%d" % self.server.port,
+                                     "--engines", ids] + list(args) + [query],
+                              cwd=self.dir, capture_output=True, timeout=RUN_LIMIT)
+        return Run(proc.returncode, proc.stdout.decode("latin-1"), proc.stderr.decode("latin-1"))
+
+    def asked(self, text):
+        return [t for t in self.server.targets if text in t]
+
+
+class Ports(HostileCase):
+    def test_a_port_beyond_65535_is_a_request_error(self):
+        # A redirect naming one, and an engine's own address.
+        beyond = "http://127.0.0.1:%d" % (self.server.port + 65536)
+        self.engine(1, redirect(beyond + "/e1?again"))
+        self.engine(2, page(""), request=beyond + "/e2?q=$QUERY")
+        run = self.hunt()
+        text = "Request refused: the port is not between 1 and 65535"
+        for engine_id in (1, 2):
+            self.assertIn(text, run.texts(engine_id))
+            self.assertIn(text, self.read_file("reports/%d.htm" % engine_id))
+            self.assertEqual(run.jobs[engine_id][1] & 0x8, 0x8)
+        self.assertEqual(self.asked("again") + self.asked("/e2"), [])
+
+
+def main():
+    global CLI
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", required=True)
+    ap.add_argument("--emulator", default="")
+    args, rest = ap.parse_known_args()
+    CLI = shlex.split(args.emulator.replace(";", " ")) + [args.cli]
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
