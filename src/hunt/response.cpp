@@ -1,5 +1,6 @@
 #include "hunt/response.h"
 
+#include <cctype>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -29,6 +30,51 @@ bool NamesVendorReply(const EngineEntry& job) {
 
 bool IsVendorReply(const EngineEntry& job) {
   return (job.request_flags & kRequestVendorJob) && NamesVendorReply(job);
+}
+
+bool StartsNoCase(const char* text, const char* word) {
+  for (; *word; ++text, ++word) {
+    if (std::tolower(static_cast<unsigned char>(*text)) !=
+        std::tolower(static_cast<unsigned char>(*word))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The status code of the answer's status line ("HTTP/1.0 302 Found" gives
+// 302), or 0 when the answer begins with none. Only the status line counts:
+// "302" in a header (X-Id: 302, Content-Length: 13024) is no redirect, and
+// "200" behind the first line is no good status. The code has to stand in
+// the first kHeadLength characters, as it always had.
+int StatusCode(const char* answer) {
+  if (!StartsNoCase(answer, "HTTP/")) return 0;
+  const char* p = answer + 5;
+  while (*p && *p != ' ' && *p != '\r' && *p != '\n') ++p;
+  while (*p == ' ') ++p;
+  if (p + 3 > answer + kHeadLength || !IsDigit(p[0]) || !IsDigit(p[1]) || !IsDigit(p[2])) return 0;
+  if (p[3] && p[3] != ' ' && p[3] != '\r' && p[3] != '\n') return 0;
+  return (p[0] - '0') * 100 + (p[1] - '0') * 10 + (p[2] - '0');
+}
+
+// The value of the Location header when it is an absolute http address, or
+// null. The header lines run from behind the status line to the first
+// empty one.
+const char* LocationAddress(const char* answer) {
+  for (const char* line = std::strchr(answer, '\n'); line; line = std::strchr(line, '\n')) {
+    ++line;
+    if (*line == '\r' || *line == '\n' || !*line) return nullptr;
+    if (StartsNoCase(line, "Location:")) {
+      const char* value = line + 9;
+      while (*value == ' ' || *value == '\t') ++value;
+      return StartsNoCase(value, "http://") ? value : nullptr;
+    }
+  }
+  return nullptr;
 }
 
 // The redirect target: from the first "http:" up to the line feed, without
@@ -124,7 +170,10 @@ int FinishResponse(int slot, int more) {
   CopyN(head, answer, kHeadLength);
   EngineEntry& job = *s.job;
 
-  const char* http = FindNoCase(head, "302") ? FindNoCase(answer, "http:") : nullptr;
+  const int status = StatusCode(answer);
+  // A redirect goes to its Location when that is an absolute http address,
+  // else to the first "http:" of the answer; with none it is a page.
+  const char* http = status == 302 ? FindNoCase(answer, "http:") : nullptr;
   if (http) {
     if (s.redirects >= kMaxRedirects) {
       // Endless redirects: give up on this job.
@@ -133,12 +182,13 @@ int FinishResponse(int slot, int more) {
       return kFinishConsumed;
     }
     ++s.redirects;
-    job.request = RedirectTarget(http);
+    const char* location = LocationAddress(answer);
+    job.request = RedirectTarget(location ? location : http);
     FreeReceiveBuffer(slot);
     SetSlotState(slot, SlotState::kRedirecting, "redirect");
     return kFinishRedirect;
   }
-  if (!FindNoCase(head, "200 ") && !FindNoCase(head, "302")) {
+  if (status != 200 && status != 302) {
     RecordRequestError(slot, s, answer, head);
     ResetSlot(slot, "bad status");
     return kFinishConsumed;

@@ -187,6 +187,28 @@ class HostileCase(unittest.TestCase):
         return [t for t in self.server.targets if text in t]
 
 
+HIT = "<a href=\"ftp://h/pub/readme.txt\">readme.txt</a>\n"
+
+
+class Statuses(HostileCase):
+    def test_the_status_comes_from_the_status_line(self):
+        decoy = self.base + "/decoy"
+        self.route("/decoy", page(HIT.replace("readme", "decoy")))
+        self.route("/target", page(HIT))
+        # A good page with "302" in its headers and an address in its body.
+        self.engine(1, page(HIT + "see " + decoy,
+                            headers="X-Id: 302\r\nContent-Length: 13024\r\n"))
+        # A redirect whose first address is not its Location.
+        self.engine(2, redirect(self.base + "/target", "X-Note: %s\r\n" % decoy))
+        # "200 " in a header of an error answer.
+        self.engine(3, page(HIT, "404 Not Found", "X-Was: 200 OK\r\n"))
+        run = self.hunt()
+        self.assertEqual(self.asked("/decoy"), [])
+        self.assertEqual(len(self.asked("/target")), 1)
+        self.assertEqual([(run.jobs[i][1], run.jobs[i][2] > 0) for i in (1, 2, 3)],
+                         [(0, True), (0, True), (8, False)])
+
+
 class Ports(HostileCase):
     def test_a_port_beyond_65535_is_a_request_error(self):
         # A redirect naming one, and an engine's own address.

@@ -440,22 +440,40 @@ TEST_F(HuntTest, ShutDownStopsTheHuntAndFreesEverySlot) {
 }
 
 TEST_F(HuntTest, WhatAnAnswerCountsAs) {
+  // Only the status line gives the status, and a redirect goes to its
+  // Location when that is an absolute http address, else to the answer's
+  // first "http:" up to the line end, without trailing blanks.
   const std::string link = "<a href=\"ftp://h/readme.txt\">readme.txt</a>1<br>";
-  // "200 " counts only within the first 100 characters.
-  Hold(std::string(100, '-') + "HTTP/1.0 200 OK\r\n\r\n" + link);
-  EXPECT_EQ(FinishResponse(0, 0), kFinishConsumed);
-  EXPECT_EQ(g_slots[0].job->request_flags, kRequestError);
-  // A "302" without any "http:" is read as a page.
-  Hold("HTTP/1.0 302 Moved\r\n\r\n" + link);
-  EXPECT_EQ(FinishResponse(0, 0), kFinishDelivered);
-  EXPECT_EQ(g_slots[0].job->hits, 1);
-  // A redirect goes to the first "http:" address, up to the line end
-  // without trailing blanks.
-  Hold(
-      "HTTP/1.0 302 Found\r\nLocation: http://other.test:81/next?q=1 \r\n\r\n"
-      "see http://elsewhere.test/\r\n");
-  EXPECT_EQ(FinishResponse(0, 0), kFinishRedirect);
-  EXPECT_EQ(*g_slots[0].job->request, "http://other.test:81/next?q=1");
+  const struct {
+    std::string answer;
+    int result;
+    const char* request;  // after the answer; hits 1 for a page, request error for none
+  } cases[] = {
+      {std::string(100, '-') + "HTTP/1.0 200 OK\r\n\r\n" + link, kFinishConsumed, nullptr},
+      {"HTTP/1.1 404 Not Found\r\nX-Was: 200 OK\r\n\r\n" + link, kFinishConsumed, nullptr},
+      {"HTTP/1.0 302 Moved\r\n\r\n" + link, kFinishDelivered, nullptr},
+      {"HTTP/1.0 200 OK\r\nX-Id: 302\r\n\r\n" + link + "http://decoy.test/", kFinishDelivered,
+       nullptr},
+      {"http/1.0 200\r\n\r\n" + link, kFinishDelivered, nullptr},
+      {"HTTP/1.0 302 Found\r\nLocation: http://other.test:81/next?q=1 \r\n\r\n"
+       "see http://elsewhere.test/\r\n",
+       kFinishRedirect, "http://other.test:81/next?q=1"},
+      {"HTTP/1.0 302 Found\r\nX-Note: http://decoy.test/\r\nlocation:\tHTTP://other.test/x\r\n\r\n",
+       kFinishRedirect, "HTTP://other.test/x"},
+      {"HTTP/1.0 302 Found\r\nLocation: /relative\r\n\r\nsee http://elsewhere.test/ \r\n",
+       kFinishRedirect, "http://elsewhere.test/"},
+  };
+  for (const auto& c : cases) {
+    Hold(c.answer);
+    EXPECT_EQ(FinishResponse(0, 0), c.result) << c.answer;
+    const EngineEntry& job = *g_slots[0].job;
+    if (c.result == kFinishRedirect) {
+      EXPECT_EQ(*job.request, c.request) << c.answer;
+    } else {
+      EXPECT_EQ(job.hits, c.result == kFinishDelivered ? 1 : 0) << c.answer;
+      EXPECT_EQ(job.request_flags, c.result == kFinishDelivered ? 0u : kRequestError) << c.answer;
+    }
+  }
   // Cut off by the timeout, a redirect is not followed; the next tick ends
   // the job as timed out.
   g_settings.packcount = 1;
