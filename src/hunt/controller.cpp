@@ -86,7 +86,8 @@ int NextJob(int slot) {
   job.name = engine.name;
   job.request = engine.request;
   job.home = engine.home;
-  job.request_flags = engine.request_flags;
+  // The vendor's flags are given by NextJob alone, never by an engine.
+  job.request_flags = engine.request_flags & ~(kRequestVendorJob | kRequestSaveToFile);
   job.id = engine.id;
   job.selected = engine.selected;
   job.list_position = engine.list_position;

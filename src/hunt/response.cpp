@@ -28,6 +28,9 @@ bool NamesVendorReply(const EngineEntry& job) {
          r.find("cgi") != std::string::npos;
 }
 
+// Only the job handed out as the vendor's reaches the version check: an
+// engine can name the vendor's news in its own address or in a redirect,
+// but its job never carries the vendor flag.
 bool IsVendorReply(const EngineEntry& job) {
   return (job.request_flags & kRequestVendorJob) && NamesVendorReply(job);
 }
@@ -206,9 +209,9 @@ int FinishResponse(int slot, int more) {
     return kFinishConsumed;
   }
   if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &job);
-  if (NamesVendorReply(job)) {
-    // A page whose address names the vendor's news is read as the version
-    // index, never as an engine's hits.
+  if (IsVendorReply(job)) {
+    // The vendor's file download redirected to its news: read as the
+    // version index, never as an engine's hits.
     HandleVendorReply(answer);
   } else {
     job.hits += ReadResultPage(slot, job, answer, s.received);

@@ -190,6 +190,27 @@ class HostileCase(unittest.TestCase):
 HIT = "<a href=\"ftp://h/pub/readme.txt\">readme.txt</a>\n"
 
 
+class VendorChannel(HostileCase):
+    def test_only_the_vendor_job_reaches_the_version_check(self):
+        self.route("news.cgi", page("#MESSAGE=from the vendor;\n"))
+        # An engine whose own address names the vendor's news, and one that
+        # redirects its job there; either page, read as the version index,
+        # would show a message, order a download and end the program.
+        posing = "/x." + VENDOR.split(".", 1)[1] + "/cgi-bin/news"
+        index = page("#MESSAGE=from an engine;\n#UPGRADE=99\n#BYE\n" + HIT)
+        self.engine(1, index, request=self.base + posing + "?1")
+        self.engine(2, redirect(self.base + posing + "?2"))
+        self.route(posing, index)
+        run = self.hunt()
+        boxes = [line for line in run.err.splitlines() if line.startswith("Message from")]
+        self.assertEqual(boxes, ["Message from Kite HQ: from the vendor"])
+        self.assertEqual(self.asked("torva.idx"), [])
+        # The engines' pages were read as pages.
+        self.assertEqual([(run.jobs[i][1], run.jobs[i][2] > 0) for i in (1, 2)],
+                         [(0, True), (0, True)])
+        self.assertEqual([h[3] for h in run.hits()], ["ftp://h/pub/readme.txt"])
+
+
 class Statuses(HostileCase):
     def test_the_status_comes_from_the_status_line(self):
         decoy = self.base + "/decoy"

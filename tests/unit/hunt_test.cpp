@@ -510,6 +510,12 @@ TEST_F(HuntTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
   EXPECT_TRUE(untouched);
   ui_.during_box = nullptr;
   EXPECT_FALSE(FileExists("reports/4.htm"));
+  // An engine's job naming the vendor's news (its own address or a
+  // redirect) is read as a page.
+  Hold("HTTP/1.0 200 OK\r\n\r\n#MESSAGE=hello;\n", kVendorNewsAddress);
+  EXPECT_EQ(FinishResponse(0, 0), kFinishDelivered);
+  EXPECT_EQ(g_hunt.vendor_replies, replies + 1);
+  EXPECT_EQ(boxes, 1);
   // The ordered insert file is saved under its address's last segment.
   const std::uint32_t save = kRequestVendorJob | kRequestSaveToFile;
   g_settings.upgradenew = 7;
