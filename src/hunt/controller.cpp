@@ -235,7 +235,7 @@ void TimeoutTick() {
         // What has come is delivered; a cut-off redirect is not followed:
         // the slot stays redirecting with nothing received, and the next
         // tick ends the job as timed out.
-        if (FinishResponse(i, 1) == kFinishDelivered) {
+        if (FinishResponse(i, kAnswerFollows) == kFinishDelivered) {
           platform::host().PostMessage(platform::kMsgStartNext, 0, 0);
         }
       } else {

@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "hunt/hunt_state.h"
 #include "hunt/page_reader.h"
@@ -98,54 +100,75 @@ void RecordRequestError(int slot, ConnSlot& s, const char* answer, const char* h
   s.job->request_flags |= kRequestError;
 }
 
-// The last path segment of a URL, trimmed; null when it could name a file
-// outside the working directory.
+// The last path segment of a URL, trimmed, when it is a plain file name
+// ending in ".idx": a redirect may name anything, and the program's own
+// files (torva.ini, engines.dat) or a path out of the working directory
+// must never be written from the network.
 std::optional<std::string> DownloadFileName(const char* url) {
   const char* slash = std::strrchr(url, '/');
   std::string name = slash ? slash + 1 : url;
   char buf[kScratchSize];
   CopyN(buf, name.c_str(), kLineLimit);
   name = Trim(buf);
-  if (name.empty() || name == "." || name == ".." ||
-      name.find_first_of("\\:") != std::string::npos) {
+  if (name.size() < 4 || !StartsNoCase(name.c_str() + name.size() - 4, ".idx")) {
     return std::nullopt;
+  }
+  for (char c : name) {
+    if (c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return std::nullopt;
+    }
   }
   return name;
 }
 
-// Just behind the first "\r\n\r\n" among the length bytes, or null.
-const char* HeaderEnd(const char* text, std::size_t length) {
+// The body of an answer when it came whole: behind the first empty line,
+// and as long as the Content-Length header says when there is one. Null for
+// an answer cut before its body or inside it.
+const char* WholeBody(const char* answer, std::size_t length, std::size_t* body_length) {
+  const char* end = nullptr;
   for (std::size_t i = 0; i + 4 <= length; ++i) {
-    if (std::memcmp(text + i, "\r\n\r\n", 4) == 0) return text + i + 4;
+    if (std::memcmp(answer + i, "\r\n\r\n", 4) == 0) {
+      end = answer + i + 4;
+      break;
+    }
   }
-  return nullptr;
+  if (!end) return nullptr;
+  *body_length = length - static_cast<std::size_t>(end - answer);
+  for (const char* line = std::strchr(answer, '\n'); line && line < end;
+       line = std::strchr(line, '\n')) {
+    ++line;
+    if (StartsNoCase(line, "Content-Length:")) {
+      const long declared = TextToLong(line + 15);
+      if (declared < 0 || static_cast<std::size_t>(declared) != *body_length) return nullptr;
+    }
+  }
+  return end;
 }
 
 }  // namespace
 
-int SaveDownloadedFile(const char* answer, std::size_t length, const char* url) {
+int SaveInsertDownload(const char* answer, std::size_t length, const char* url) {
   if (!answer || !url) return 0;
-  const std::optional<std::string> name = DownloadFileName(url);
-  if (!name) {
+  if (!DownloadFileName(url)) {
     ErrorBox(LoadText(1503));
     return 0;
   }
-  const char* body = answer;
-  std::size_t body_length = length;
-  const char* end = HeaderEnd(answer, length);
-  if (end) {
-    body = end;
-    body_length = length - static_cast<std::size_t>(end - answer);
-  }
-  DeleteFileAt(name->c_str());
-  FileHandle f = FileCreate(name->c_str());
-  if (!f) {
+  std::size_t body_length = 0;
+  const char* body = WholeBody(answer, length, &body_length);
+  if (!body) return 0;
+  // Written aside first: a failed write leaves the old file whole, and the
+  // reports read the new one only once it is complete.
+  const std::string part = std::string(kReportInsertFile) + ".part";
+  FileWriter f(part);
+  f.Write(body, body_length);
+  std::error_code ec;
+  if (f.Close()) std::filesystem::rename(part, kReportInsertFile, ec);
+  if (!f.Ok() || ec) {
+    DeleteFileAt(part.c_str());
     ErrorBox(LoadText(1503));
     return 0;
   }
-  const int ok = FileWrite(f, body, body_length);
-  FileClose(f);
-  return ok;
+  return 1;
 }
 
 void SaveJobHits(int slot) {
@@ -198,8 +221,10 @@ int FinishResponse(int slot, int more) {
   }
 
   if (job.request_flags & kRequestSaveToFile) {
-    if (job.request && SaveDownloadedFile(answer, s.received, job.request->c_str()) &&
-        job.request->find(".idx") != std::string::npos) {
+    // The ordered insert file becomes the one the reports read, and only
+    // when it came whole with status 200.
+    if (status == 200 && more == kAnswerWhole && job.request &&
+        SaveInsertDownload(answer, s.received, job.request->c_str())) {
       g_settings.upgrade = g_settings.upgradenew;
       LoadReportInserts();
     }
@@ -217,7 +242,7 @@ int FinishResponse(int slot, int more) {
     job.hits += ReadResultPage(slot, job, answer, s.received);
   }
   SaveJobHits(slot);
-  if (more == 0) {
+  if (more != kAnswerFollows) {
     ResetSlot(slot, "page delivered");
   } else {
     s.received = 0;

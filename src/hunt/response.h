@@ -10,17 +10,25 @@ constexpr int kFinishConsumed = 0;   // consumed or rejected; the slot is reset
 constexpr int kFinishDelivered = 1;  // a page was delivered; the slot is reset or receives on
 constexpr int kFinishRedirect = 2;   // the job's request now holds the new address
 
-// Handles the answer in the slot's receive buffer. more is 0 when the
-// server closed (or recv failed), 1 when the slot stopped at its size limit
-// or the timeout cut the answer off; with 1 the slot goes on receiving into
-// the same buffer. The slot is in SlotState::kHandlingAnswer meanwhile and
-// leaves idle, receiving (more 1) or redirecting (the caller follows the
+// How an answer came to FinishResponse (its "more" argument).
+constexpr int kAnswerWhole = 0;    // the server closed the connection
+constexpr int kAnswerFollows = 1;  // the size limit or the timeout cut it; the slot receives on
+constexpr int kAnswerBroken = 2;   // the connection failed after part of it
+
+// Handles the answer in the slot's receive buffer, come as `more` says.
+// With kAnswerFollows the slot goes on receiving into the same buffer. The
+// slot is in SlotState::kHandlingAnswer meanwhile and leaves idle,
+// receiving (kAnswerFollows) or redirecting (the caller follows the
 // redirect, or the timeout ends the job).
 int FinishResponse(int slot, int more);
 // The engine whose id is the job's gets the job's hit count.
 void SaveJobHits(int slot);
 
-// The insert-file download: saves the body of answer (behind its first
-// empty line) to the file named by the last path segment of url in the
-// working directory. 1 when saved; 0 after the error box otherwise.
-int SaveDownloadedFile(const char* answer, std::size_t length, const char* url);
+// The insert file the version index ordered, its answer come whole with
+// status 200 from url: when the last path segment of url is a plain file
+// name ending in ".idx" and the body is whole (headers ended, as long as a
+// Content-Length says), the body is written to a temporary file that then
+// replaces the report insert file in one rename. 1 when it did; 0 with the
+// error box "Unable to write upgrade file" for any other name or a failed
+// write, and 0 without a box for a body that is not whole.
+int SaveInsertDownload(const char* answer, std::size_t length, const char* url);

@@ -204,7 +204,7 @@ StepResult StepReceiving(int slot) {
       ResetSlot(slot, "receive failed");
       return StepResult::kDone;
     }
-    return Finished(FinishResponse(slot, 0));
+    return Finished(FinishResponse(slot, kAnswerBroken));
   }
   s.ticks = 0;
   if (s.job) s.job->status_flags &= ~kJobTimedOut;
@@ -222,7 +222,7 @@ StepResult StepReceiving(int slot) {
     return StepResult::kDone;
   }
   SetSlotStatus(slot, LoadText(1461), static_cast<long>(s.received));
-  return Finished(FinishResponse(slot, peeked == 0 ? 0 : 1));
+  return Finished(FinishResponse(slot, peeked == 0 ? kAnswerWhole : kAnswerFollows));
 }
 
 }  // namespace

@@ -12,8 +12,6 @@ ReportInserts g_report_inserts;
 
 namespace {
 
-const char kInsertFile[] = "search.idx";
-
 // Reads the lines of one section up to its "|" line into text. Returns 1 when
 // the closing line was found, 0 when the file ended first.
 int ReadSection(LineReader& reader, std::string& text) {
@@ -31,9 +29,9 @@ int ReadSection(LineReader& reader, std::string& text) {
 
 int LoadReportInserts() {
   g_report_inserts.loaded = true;
-  FileHandle f = FileOpenRead(kInsertFile);
+  FileHandle f = FileOpenRead(kReportInsertFile);
   if (!f) return 0;
-  LineReader reader(f, kInsertFile, kLineLimit);
+  LineReader reader(f, kReportInsertFile, kLineLimit);
   std::string line;
   std::string text;
   while (reader.Next(line)) {

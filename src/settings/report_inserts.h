@@ -7,6 +7,8 @@
 
 #include "util/file.h"
 
+// The report insert file in the working directory.
+constexpr char kReportInsertFile[] = "search.idx";
 constexpr int kReportInsertSections = 4;
 
 struct ReportInserts {

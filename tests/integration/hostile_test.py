@@ -211,6 +211,40 @@ class VendorChannel(HostileCase):
         self.assertEqual([h[3] for h in run.hits()], ["ftp://h/pub/readme.txt"])
 
 
+class Download(HostileCase):
+    def order(self, answer):
+        self.route("news.cgi", page("#UPGRADE=5\n"))
+        self.route("torva.idx", answer)
+        return self.hunt("readme", "--connections", "1")
+
+    def test_the_insert_file_becomes_search_idx_only_when_whole(self):
+        insert = "%%*01\n<p>New insert $COUNT</p>\n|\n"
+        self.write_engines()
+        own = {name: self.read_file(name) for name in ("search.idx", "torva.ini", "engines.dat")}
+        cases = [
+            # Redirects to the program's own settings and engines, a body
+            # cut short, a bad status.
+            (redirect("http://%s/torva.ini" % VENDOR), "Unable to write upgrade file"),
+            (redirect("http://%s/engines.dat" % VENDOR), "Unable to write upgrade file"),
+            (page(insert[:9], headers="Content-Length: %d\r\n" % len(insert)), None),
+            (page(insert, "404 Not Found"), None),
+        ]
+        self.route("torva.ini", page("proxy=10.9.9.9\nport=3128\n"))
+        self.route("engines.dat", page("NAME=Another\nREQ=http://elsewhere/\n"))
+        for answer, box in cases:
+            run = self.order(answer)
+            if box:
+                self.assertIn("Error: " + box, run.err.splitlines())
+            for name, text in own.items():
+                self.assertEqual(self.read_file(name), text, name)
+            self.assertEqual(sorted(os.listdir(self.dir)),
+                             ["engines.dat", "reports", "search.idx", "torva.ini"])
+        self.order(page(insert))
+        self.assertEqual(self.read_file("search.idx"), insert)
+        self.assertEqual(sorted(os.listdir(self.dir)),
+                         ["engines.dat", "reports", "search.idx", "torva.ini"])
+
+
 class Statuses(HostileCase):
     def test_the_status_comes_from_the_status_line(self):
         decoy = self.base + "/decoy"

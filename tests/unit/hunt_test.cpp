@@ -27,6 +27,7 @@
 #include "platform/net.h"
 #include "projects/project.h"
 #include "results/store.h"
+#include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "unit/test_dir.h"
 #include "util/file.h"
@@ -516,18 +517,43 @@ TEST_F(HuntTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
   EXPECT_EQ(FinishResponse(0, 0), kFinishDelivered);
   EXPECT_EQ(g_hunt.vendor_replies, replies + 1);
   EXPECT_EQ(boxes, 1);
-  // The ordered insert file is saved under its address's last segment.
+  // The ordered insert file: only a plain .idx name, only a whole answer
+  // with status 200; then it replaces search.idx and is read at once.
   const std::uint32_t save = kRequestVendorJob | kRequestSaveToFile;
+  const std::string insert = "%%*00\nnew insert\n|\n";
+  const std::string whole = "HTTP/1.0 200 OK\r\nContent-Length: 19\r\n\r\n" + insert;
+  WriteFile("search.idx", "old");
   g_settings.upgradenew = 7;
-  Hold("HTTP/1.0 200 OK\r\n\r\n[0]\nnew insert\n", kInsertFileAddress, save);
-  EXPECT_EQ(FinishResponse(0, 0), kFinishDelivered);
-  EXPECT_EQ(ReadFile("torva.idx"), "[0]\nnew insert\n");
-  EXPECT_EQ(g_settings.upgrade, 7);
-  // A name that would leave the working directory is refused.
-  Hold("HTTP/1.0 200 OK\r\n\r\nx", "http://www.torvane.example/..\\evil.idx", save);
-  FinishResponse(0, 0);
+  const struct {
+    std::string answer;
+    const char* address;
+    int more;
+    bool box;
+  } refused[] = {
+      {whole, "http://www.torvane.example/torva.ini", kAnswerWhole, true},
+      {whole, "http://www.torvane.example/..\\evil.idx", kAnswerWhole, true},
+      {whole, "http://www.torvane.example/a\x01.idx", kAnswerWhole, true},
+      {whole.substr(0, whole.size() - 1), kInsertFileAddress, kAnswerWhole, false},
+      {"HTTP/1.0 200 OK\r\n", kInsertFileAddress, kAnswerWhole, false},
+      {whole, kInsertFileAddress, kAnswerBroken, false},
+      {whole, kInsertFileAddress, kAnswerFollows, false},
+      {"HTTP/1.0 302 Moved\r\n\r\n" + insert, kInsertFileAddress, kAnswerWhole, false},
+  };
+  for (const auto& c : refused) {
+    const std::size_t shown = Boxes().size();
+    Hold(c.answer, c.address, save);
+    FinishResponse(0, c.more);
+    EXPECT_EQ(Boxes().size(), shown + (c.box ? 1 : 0)) << c.address;
+    EXPECT_EQ(ReadFile("search.idx"), "old") << c.answer;
+  }
   EXPECT_EQ(Boxes().back(), "Error|Unable to write upgrade file");
-  EXPECT_FALSE(FileExists("..\\evil.idx"));
+  EXPECT_EQ(g_settings.upgrade, 0);
+  Hold(whole, kInsertFileAddress, save);
+  EXPECT_EQ(FinishResponse(0, kAnswerWhole), kFinishDelivered);
+  EXPECT_EQ(ReadFile("search.idx"), insert);
+  EXPECT_EQ(*ReportInsertText(0), "new insert\n");
+  EXPECT_EQ(g_settings.upgrade, 7);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);  // and reports/
 }
 
 }  // namespace
