@@ -113,9 +113,34 @@ void ResetHuntResults() {
   g_hunt.engine_cursor = 0;
 }
 
+namespace {
+
+long TimeoutPeriodMs() {
+  return g_settings.timeout < 1 ? kDefaultTimeoutMs : g_settings.timeout;
+}
+
+// A job past kJobTickLimit ends as timed out, as the abort of a job
+// without progress does, whatever it has received so far.
+void EndOverlongJob(int slot) {
+  ConnSlot& s = g_slots[slot];
+  if (g_hunt.run_kind != kRunHunt) {
+    if (s.job) s.job->status_flags |= kJobFailed | kJobTimedOut;
+    StopHunt();
+  }
+  const std::string text = Format(LoadText(1539), kJobTickLimit * TimeoutPeriodMs() / 1000);
+  SetSlotStatus(slot, "%s", text.c_str());
+  ResetSlot(slot, "job ran too long");
+  if (s.job) {
+    s.job->status_flags |= kJobFailed | kJobTimedOut;
+    SaveEngineMessagePage(&*s.job, text);
+  }
+  RunSlotStep(slot);
+}
+
+}  // namespace
+
 void StartRunTimers() {
-  long period = g_settings.timeout;
-  if (period < 1) period = kDefaultTimeoutMs;
+  const long period = TimeoutPeriodMs();
   auto& host = platform::host();
   host.SetTimer(kTimeoutTimer, static_cast<unsigned>(period));
   g_hunt.timeout_timer = kTimeoutTimer;
@@ -221,6 +246,10 @@ void TimeoutTick() {
   for (int i = 0; i < SlotsInUse(); ++i) {
     ConnSlot& s = g_slots[i];
     if (s.state == SlotState::kHandlingAnswer) continue;  // its answer is being handled right now
+    if (s.state != SlotState::kIdle && ++s.job_ticks > kJobTickLimit) {
+      EndOverlongJob(i);
+      continue;
+    }
     ++s.ticks;
     if (s.ticks == kRetryTicks) {
       SetSlotStatus(i, "%s", LoadText(1482));

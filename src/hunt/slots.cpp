@@ -33,18 +33,6 @@ void ShowLiteral(int slot, const std::string& text) {
   SetSlotStatus(slot, "%s", text.c_str());
 }
 
-// A request that can't go out as it stands: the reason is the slot's
-// status and the engine's page, and the job a request error.
-void RefuseRequest(int slot, const std::string& reason, const char* why) {
-  ConnSlot& s = g_slots[slot];
-  ShowLiteral(slot, reason);
-  if (s.job) {
-    SaveEngineMessagePage(&*s.job, DoublePercent(reason));
-    s.job->request_flags |= kRequestError;
-  }
-  ResetSlot(slot, why);
-}
-
 bool DottedOnly(const std::string& name) {
   for (char c : name) {
     if (!(c >= '0' && c <= '9') && c != '.') return false;
@@ -66,7 +54,7 @@ StepResult StartLookup(int slot) {
   // A port beyond 65535 (a redirect can name one) is refused here, before
   // a look-up, rather than connected to as the number cut to 16 bits.
   if (UrlPort(*s.job->request) == kInvalidPort) {
-    RefuseRequest(slot, LoadText(1533), "port out of range");
+    EndAsRequestError(slot, LoadText(1533), "port out of range");
     return StepResult::kDone;
   }
   if (s.job->name && s.job->name->size() > kJobNameLimit) s.job->name->resize(kJobNameLimit);
@@ -110,7 +98,7 @@ void StepAddressKnown(int slot) {
   auto& net = platform::net();
   const std::int32_t port = s.job && s.job->request ? UrlPort(*s.job->request) : 80;
   if (port == kInvalidPort) {
-    RefuseRequest(slot, LoadText(1533), "port out of range");
+    EndAsRequestError(slot, LoadText(1533), "port out of range");
     return;
   }
   const platform::Ipv4 address = net.InetAddr(s.address_text);
@@ -146,7 +134,7 @@ void StepConnected(int slot) {
   std::string reason;
   std::optional<std::string> request = BuildRequest(*s.job, &reason);
   if (!request) {
-    RefuseRequest(slot, reason, "request not built");
+    EndAsRequestError(slot, reason, "request not built");
     return;
   }
   SetSlotStatus(slot, "%s", LoadText(1463));
@@ -211,6 +199,12 @@ StepResult StepReceiving(int slot) {
   if (n > 0) {
     std::memcpy(s.buffer.data() + s.received, s.peek, static_cast<std::size_t>(n));
     s.received += static_cast<std::size_t>(n);
+    s.job_bytes += static_cast<std::size_t>(n);
+    if (s.job_bytes > kJobByteLimit) {
+      EndAsRequestError(slot, Format(LoadText(1540), static_cast<long>(kJobByteLimit)),
+                        "too many bytes");
+      return StepResult::kDone;
+    }
   }
   const int peeked = net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek);
   if (peeked != 0 && (s.received <= kPieceLimit || g_hunt.run_kind != kRunHunt)) {
@@ -295,6 +289,8 @@ StepResult BeginJob(int slot) {
   if (slot < 0 || slot >= kMaxSlots) return StepResult::kDone;
   ConnSlot& s = g_slots[slot];
   s.redirects = 0;
+  s.job_ticks = 0;
+  s.job_bytes = 0;
   s.job_reported = false;
   return OpenAndLookUp(slot);
 }
@@ -319,6 +315,17 @@ void ResetSlot(int slot, const char* why) {
     platform::net().Close(s.socket);
     s.socket = platform::kInvalidSocket;
   }
+}
+
+void EndAsRequestError(int slot, const std::string& reason, const char* why) {
+  if (slot < 0 || slot >= kMaxSlots) return;
+  ConnSlot& s = g_slots[slot];
+  ShowLiteral(slot, reason);
+  if (s.job) {
+    SaveEngineMessagePage(&*s.job, DoublePercent(reason));
+    s.job->request_flags |= kRequestError;
+  }
+  ResetSlot(slot, why);
 }
 
 StepResult SlotStep(int slot) {

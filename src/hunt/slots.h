@@ -51,6 +51,15 @@ constexpr std::size_t kPieceLimit = 500000;
 // Tick counts of the timeout timer: one retry, then abort.
 constexpr std::int32_t kRetryTicks = 10;
 constexpr std::int32_t kAbortTicks = 20;  // abort when above
+// Every job ends, however its server behaves. Received bytes count as
+// progress, so a server trickling a byte at a time never lets the tick
+// counter reach kAbortTicks: a job (its redirects included) that has run
+// longer than this many timeout periods ends as timed out.
+constexpr std::int32_t kJobTickLimit = 60;
+// And one that has received more than this many bytes in all, over every
+// piece and redirect, ends as a request error. The vendor's job and the
+// insert download are not cut into pieces, so this is their only bound.
+constexpr std::size_t kJobByteLimit = 10 * kPieceLimit;
 // A job may be redirected this often; one more redirect makes it a request
 // error (a server that keeps redirecting would hold the slot for ever).
 constexpr int kMaxRedirects = 10;
@@ -71,8 +80,10 @@ struct ConnSlot {
   std::vector<char> buffer;
   std::size_t received = 0;
   char peek[kPeekLimit + 2] = {};
-  int redirects = 0;          // redirects followed for the current job
-  bool job_reported = false;  // the front end has heard of the current job
+  int redirects = 0;           // redirects followed for the current job
+  std::int32_t job_ticks = 0;  // timeout ticks since the current job began
+  std::size_t job_bytes = 0;   // bytes the current job has received in all
+  bool job_reported = false;   // the front end has heard of the current job
 };
 
 extern ConnSlot g_slots[kMaxSlots];
@@ -112,6 +123,9 @@ void NoteJobDone(int slot);
 // Idle, tick counter 0, socket closed, a pending look-up taken back. Keeps
 // the job and the buffer (the next idle step frees it).
 void ResetSlot(int slot, const char* why = "reset");
+// Ends the slot's job as a request error: reason (shown as it is) becomes
+// the slot's status and the engine's page, and the slot is reset.
+void EndAsRequestError(int slot, const std::string& reason, const char* why);
 
 // The slot whose socket is s, or -1.
 int SlotOfSocket(platform::Socket s);

@@ -95,6 +95,9 @@ const StringTableEntry kStringTable[] = {
     {1536, "Request refused: the home page address holds a control character"},
     {1537, "Request refused: a template with /POST or $HTTP must read /POST target $HTTPbody"},
     {1538, "Request refused: the address is empty"},
+    // Every job ends: one that runs too long, one that receives too much.
+    {1539, "Timeout Error...(Abort): the job ran longer than %li seconds"},
+    {1540, "Request Error (the answer is larger than %li bytes)"},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

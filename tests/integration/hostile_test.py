@@ -245,6 +245,29 @@ class Download(HostileCase):
                          ["engines.dat", "reports", "search.idx", "torva.ini"])
 
 
+class EveryJobEnds(HostileCase):
+    def test_a_trickle_ends_as_timed_out_and_a_stream_of_pieces_as_an_error(self):
+        # A byte every 0.1 s is progress for ever; a stream of "200 " is a
+        # page, then pieces without a status line.
+        self.engine(1, endless(b"x", 0.1))
+        self.engine(2, endless(b"200 " * 4096))
+        run = self.hunt("readme", "--timeout", "50")
+        self.assertEqual(run.jobs[1][0] & 0x408, 0x408)
+        self.assertIn("Timeout Error...(Abort): the job ran longer than 3 seconds",
+                      run.texts(1))
+        self.assertEqual(run.jobs[2][1] & 0x8, 0x8)
+        self.assertTrue([t for t in run.texts(2) if t.startswith("Request Error (")])
+
+    def test_an_endless_download_ends_at_the_byte_bound(self):
+        # The download is not cut into pieces: only the byte bound ends it.
+        insert = self.read_file("search.idx")
+        self.route("news.cgi", page("#UPGRADE=5\n"))
+        self.route("torva.idx", endless(b"%" * 65536))
+        run = self.hunt("readme", "--connections", "1")
+        self.assertIn("Request Error (the answer is larger than 5000000 bytes)", run.texts(0))
+        self.assertEqual(self.read_file("search.idx"), insert)
+
+
 class Statuses(HostileCase):
     def test_the_status_comes_from_the_status_line(self):
         decoy = self.base + "/decoy"

@@ -106,10 +106,10 @@ class FakeNet : public platform::Net {
     platform::host().PostMessage(platform::kMsgConnectionEvent, s,
                                  platform::MakeSelectReply(platform::kFdConnect, err));
   }
-  // The server sends answer and closes the connection.
-  void Answer(Socket s, const std::string& answer) {
-    sockets[s].incoming = answer;
-    sockets[s].server_closed = true;
+  // The server sends bytes, and with close ends the connection behind them.
+  void Answer(Socket s, const std::string& bytes, bool close = true) {
+    sockets[s].incoming += bytes;
+    sockets[s].server_closed = close;
     platform::host().PostMessage(platform::kMsgDataEvent, s,
                                  platform::MakeSelectReply(platform::kFdRead, 0));
   }
@@ -378,6 +378,37 @@ TEST_F(HuntTest, TimeoutRetriesAtTheTenthTickAndAbortsAtTheTwentyFirst) {
   const std::vector<std::string> after = Statuses(0);
   EXPECT_EQ(std::vector<std::string>(after.begin() + texts.size(), after.end()),
             (std::vector<std::string>{"Timeout Error...(Abort)", "Contacting engine.test"}));
+}
+
+TEST_F(HuntTest, EveryJobEndsWithinItsTimeAndBytes) {
+  // A byte a tick is progress, but not beyond the job's time bound.
+  g_settings.packcount = 1;
+  ASSERT_EQ(StartHunt("x", {1, 2}), 1);
+  net_.AnswerLookups();
+  host_.Pump();
+  net_.ConnectDone(g_slots[0].socket);
+  host_.Pump();
+  for (int i = 0; i <= kJobTickLimit; ++i) {
+    net_.Answer(g_slots[0].socket, "x", false);
+    host_.Pump();
+    host_.FireTimer(kTimeoutTimer);
+  }
+  EXPECT_EQ(g_done[1], kJobFailed | kJobTimedOut);
+  const std::string too_long = "Timeout Error...(Abort): the job ran longer than 120 seconds";
+  EXPECT_EQ(Statuses(0).end()[-2], too_long);
+  EXPECT_TRUE(PageHas(1, too_long));
+  EXPECT_EQ(g_slots[0].job->id, 2);
+  // The insert download has no pieces: the byte bound ends it.
+  WriteFile("search.idx", "old");
+  g_hunt.run_kind = kRunInsertDownload;
+  Hold("HTTP/1.0 200 OK\r\n\r\n", kInsertFileAddress, kRequestVendorJob | kRequestSaveToFile);
+  g_slots[0].job_bytes = kJobByteLimit - 10;
+  net_.Answer(g_slots[0].socket, std::string(100, 'x'));
+  host_.Pump();
+  EXPECT_EQ(Statuses(0).back(), "Request Error (the answer is larger than 5000000 bytes)");
+  EXPECT_EQ(g_slots[0].job->request_flags & kRequestError, kRequestError);
+  EXPECT_EQ(g_slots[0].state, SlotState::kIdle);
+  EXPECT_EQ(ReadFile("search.idx"), "old");
 }
 
 TEST_F(HuntTest, CancelStopsTheRunAndItsEndOnTheWay) {
