@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,13 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_settings.files = in.ConsumeIntegral<int>();
   if (in.ConsumeBool()) {
     g_settings.proxy = in.ConsumeRandomLengthString(64);
+    g_settings.proxy->resize(std::strlen(g_settings.proxy->c_str()));
     g_settings.port = in.ConsumeBool() ? in.ConsumeIntegral<int>() : 8080;
   }
   EngineEntry job;
   job.name = "fuzz engine";
-  if (in.ConsumeBool()) job.home = in.ConsumeRandomLengthString(256);
-  if (in.ConsumeBool()) job.query = in.ConsumeRandomLengthString(512);
-  if (in.ConsumeBool()) job.request = in.ConsumeRemainingBytesAsString();
+  // Templates, home pages and terms reach the builder as C strings (lines
+  // of engines.dat, a redirect target, the query field): none holds a NUL.
+  auto text = [](std::string t) { return t.substr(0, t.find('\0')); };
+  if (in.ConsumeBool()) job.home = text(in.ConsumeRandomLengthString(256));
+  if (in.ConsumeBool()) job.query = text(in.ConsumeRandomLengthString(512));
+  if (in.ConsumeBool()) job.request = text(in.ConsumeRemainingBytesAsString());
   const EngineEntry before = job;
 
   std::string expand_reason;
