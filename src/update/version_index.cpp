@@ -142,12 +142,11 @@ VersionResult ComputeVersionResult() {
   if (v.latest_build != 0) r.latest_build = Format(LoadText(1496), v.latest_build);
   r.latest_database = v.soft_version ? *v.soft_version : std::string();
   r.title = LoadText(1497);
-  r.upgrade_program = v.build_url &&
-                      (v.latest_version >= 302 ||
-                       (v.latest_version == TORVANE_VERSION_NUMBER && v.latest_build > 3));
-  r.upgrade_database =
-      v.soft_url &&
-      DatabaseVersionNumber(v.soft_version) > DatabaseVersionNumber(g_catalogue.version);
+  r.upgrade_program =
+      v.build_url && (v.latest_version >= 302 ||
+                      (v.latest_version == TORVANE_VERSION_NUMBER && v.latest_build > 3));
+  r.upgrade_database = v.soft_url && DatabaseVersionNumber(v.soft_version) >
+                                         DatabaseVersionNumber(g_catalogue.version);
   r.ok = true;
   return r;
 }
