@@ -69,4 +69,69 @@ void BM_ParseResultPage(benchmark::State& state) {
 
 BENCHMARK(BM_ParseResultPage)->Arg(1)->Arg(2)->Arg(6)->Unit(benchmark::kMillisecond);
 
+// Hostile pages of about 490 KB, each the worst found for one search that
+// once ran to the end of the page from every anchor.
+std::string HostilePage(int kind) {
+  std::string page;
+  char unit[128];
+  for (int i = 0; page.size() < 490000; ++i) {
+    switch (kind) {
+      case 0:  // anchors never closed: no "/A" behind any of them
+      case 1:  // the same, closed once at the very end: every text runs there
+        std::snprintf(unit, sizeof unit, "<a href=\"ftp://h/%05d\">readme%05d<br>", i, i);
+        break;
+      case 2:  // anchor tags never ended: no ">" behind any of them
+        std::snprintf(unit, sizeof unit, "<a href=\"ftp://h/%05d\" title=readme%05d ", i, i);
+        break;
+      case 3:  // a quote in each tag: every text search walks the tags behind it
+        std::snprintf(unit, sizeof unit, "<a href=ftp://h/readme%05d'>&amp;<b\"x'>", i);
+        break;
+      case 4:  // short anchors, each text 2048 characters to the one "</a>"
+        std::snprintf(unit, sizeof unit, "<a href=ftp:>readme");
+        break;
+      default:  // the same with an "&" in each that is no character reference
+        std::snprintf(unit, sizeof unit, "<a href=ftp:>x&&;");
+        break;
+    }
+    page += unit;
+  }
+  if (kind == 1 || kind >= 4) page += "</a>";
+  if (kind == 2) page += "> readme</a>";
+  return page;
+}
+
+void BM_ParseHostilePage(benchmark::State& state) {
+  const std::string page = HostilePage(static_cast<int>(state.range(0)));
+  const int type = static_cast<int>(state.range(1));
+  std::vector<char> buffer;
+  std::unique_ptr<SeenNode> seen;
+  long hits = 0;
+  const PageHitSink count = [&hits](std::string, std::string, const char*, const char*) { ++hits; };
+  for (auto _ : state) {
+    state.PauseTiming();
+    SeenTreeFree(seen);
+    hits = 0;
+    buffer.assign(page.begin(), page.end());
+    buffer.push_back('\0');
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(
+        ParseResultPage(buffer.data(), page.size(), type, "readme", false, seen, count));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(page.size()));
+  state.counters["hits"] = static_cast<double>(hits);
+  state.counters["KB"] = static_cast<double>(page.size()) / 1024;
+}
+
+// {page kind, engine type}: type 13 takes every link as a hit and moves on
+// to the next "<", so no anchor is skipped.
+BENCHMARK(BM_ParseHostilePage)
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({2, 13})
+    ->Args({3, 13})
+    ->Args({4, 1})
+    ->Args({5, 1})
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -300,30 +300,41 @@ bool ExactAccepts(const std::string& name, const char* term, int type) {
   return n[0] == '/' && Lower(n[1]) == Lower(term[0]) && !StrICmp(n + 1, term);
 }
 
+// FindNoCase(text, term) != null, with the case folding looked up in a
+// table made once a page rather than called per character: a link text may
+// be 2048 characters long and a page may hold tens of thousands of them.
+class TermMatcher {
+ public:
+  explicit TermMatcher(const char* term) {
+    for (int c = 0; c < 256; ++c) lower_[c] = static_cast<unsigned char>(std::tolower(c));
+    if (term) {
+      for (const char* t = term; *t; ++t) term_ += static_cast<char>(Fold(*t));
+    }
+  }
+  bool FoundIn(const char* text) const {
+    if (term_.empty() || !text) return false;
+    const char first = term_[0];
+    for (const char* t = text; *t; ++t) {
+      if (Fold(*t) != first) continue;
+      std::size_t i = 1;
+      while (i < term_.size() && t[i] && Fold(t[i]) == term_[i]) ++i;
+      if (i == term_.size()) return true;
+    }
+    return false;
+  }
+
+ private:
+  char Fold(char c) const { return static_cast<char>(lower_[static_cast<unsigned char>(c)]); }
+
+  unsigned char lower_[256];
+  std::string term_;  // folded
+};
+
 void TidyString(std::string& s) {
   if (s.empty()) return;
   TidyWhitespace(&s[0]);
   s.resize(std::strlen(s.c_str()));
 }
-
-// The next ";" of the page from a position, remembered between calls: a
-// page with many "&" and no ";" behind them would otherwise be searched to
-// its end at every "&". Forget() after anything that may shorten the page.
-class SemicolonFinder {
- public:
-  char* Next(char* p) {
-    if (!from_ || p < from_ || (found_ && p > found_)) {
-      from_ = p;
-      found_ = std::strchr(p, ';');
-    }
-    return found_;
-  }
-  void Forget() { from_ = nullptr; }
-
- private:
-  char* from_ = nullptr;   // searched from here ...
-  char* found_ = nullptr;  // ... and found this, or no ";" up to the end
-};
 
 }  // namespace
 
@@ -356,14 +367,22 @@ char* SkipBlanksAndTags(char* text) {
 
 char* TidyWhitespace(char* text) {
   if (!text) return nullptr;
-  for (const char* kind : {"\n", "\t", "\r"}) {
-    char* from = text;
-    while ((from = ReplaceFirst(from, kind, " "))) {
+  // Line feeds, tabs and CRs become blanks; then, from the left, each pair
+  // of blanks becomes one and the look goes on behind it. One pass, so
+  // that a long run of blanks is not moved up once per pair.
+  for (char* c = text; *c; ++c) {
+    if (*c == '\n' || *c == '\t' || *c == '\r') *c = ' ';
+  }
+  char* out = text;
+  for (const char* in = text; *in;) {
+    if (in[0] == ' ' && in[1] == ' ') {
+      *out++ = ' ';
+      in += 2;
+    } else {
+      *out++ = *in++;
     }
   }
-  char* from = text;
-  while ((from = ReplaceFirst(from, "  ", " "))) {
-  }
+  *out = '\0';
   return text;
 }
 
@@ -385,11 +404,18 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
   // make the same hit again and again.
   std::unordered_set<std::size_t> hit_anchors;
 
-  SemicolonFinder semicolons;
+  // Every search that may run far from where it starts goes through the
+  // scanner, which remembers what it found: a page is read in time linear
+  // in its size whatever it holds.
+  LinkScanner links(page);
+  const TermMatcher matcher(term);
+  const auto next_semicolon = [&links](char* from) {
+    return const_cast<char*>(links.Next(from, ';'));
+  };
   char* p = page;
   while (p && *p) {
     if (*p == '&') {
-      char* semi = semicolons.Next(p);
+      char* semi = next_semicolon(p);
       p = semi ? semi : p + 1;
       continue;
     }
@@ -400,7 +426,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     if (*p != '<') {
       while (*p && *p != '<') {
         if (*p == '&') {
-          char* semi = semicolons.Next(p);
+          char* semi = next_semicolon(p);
           p = semi ? semi + 1 : p + 1;
         } else {
           ++p;
@@ -413,7 +439,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     std::string href;
     std::optional<std::string> name;
     bool take = false;
-    if (ExtractLink(p, href, name) && name && FindNoCase(name->c_str(), term) &&
+    if (links.Extract(p, href, name) && name && matcher.FoundIn(name->c_str()) &&
         (takes_http || FindNoCase(href.c_str(), "ftp:"))) {
       take = !exact || ExactAccepts(*name, term, type);
     }
@@ -425,8 +451,8 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
       }
     }
     if (!take) {
-      char* gt = FindOutsideQuotes(p, '>');
-      p = gt ? gt + 1 : nullptr;
+      const char* gt = links.TagEnd(p);
+      p = gt ? const_cast<char*>(gt) + 1 : nullptr;
       continue;
     }
 
@@ -441,7 +467,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     Cursor c{page, p};
     const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, *name, f);
     p = complete ? c.p : nullptr;
-    semicolons.Forget();  // type 5 may have cut the page
+    if (type == 5) links.Forget();  // the rule may have cut the page
     ++accepted;
     // The location may differ from the href looked up above (tidied blanks,
     // a service's prefix, a location built from page text), so an earlier

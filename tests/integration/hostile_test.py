@@ -302,6 +302,18 @@ class Ports(HostileCase):
         self.assertEqual(self.asked("again") + self.asked("/e2"), [])
 
 
+class Pages(HostileCase):
+    def test_anchors_closed_only_at_the_end_of_the_page(self):
+        # Every link text runs to the one "</a>", 490 KB on.
+        anchors = "".join("<a href=\"ftp://h/%05d\">readme%05d<br>" % (i, i)
+                          for i in range(12500))
+        self.engine(1, page(anchors + "</a>"))
+        run = self.hunt()
+        # Each a hit, and each met twice: the rule leaves the scan on its anchor.
+        self.assertEqual(len({h[3] for h in run.hits()}), 12500)
+        self.assertEqual(run.jobs[1][2], 2 * 12500)
+
+
 def main():
     global CLI
     ap = argparse.ArgumentParser()

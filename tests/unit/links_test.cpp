@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,6 +64,56 @@ TEST(ExtractLink, LongTextsAreCut) {
             "1|" + cut + "|" + std::string(kLinkTextMax, 'n'));
   // A "#" beyond the cut is not seen.
   EXPECT_EQ(Extract("<a href=\"ftp://" + long_href + "#\">x</a>"), "1|" + cut + "|x");
+}
+
+// The scanner against ExtractLink on pages made of the pieces that steer
+// its searches, a few of them repeated as hostile pages repeat them: at
+// every "<" in page order, in a shuffled order, and again after the page
+// has been cut short.
+TEST(LinkScanner, FindsWhatExtractLinkFinds) {
+  const char* const kPieces[] = {"<a href=", "<A  HREF=\"ftp://h/",
+                                 "\"",       "'",
+                                 ">",        "<",
+                                 "</a>",     "/A",
+                                 "&amp;",    "&",
+                                 ";",        " ",
+                                 "\n",       "x",
+                                 "<b>",      "#",
+                                 "/"};
+  std::mt19937 random(7);
+  const auto any_piece = [&] { return kPieces[random() % (sizeof kPieces / sizeof *kPieces)]; };
+  for (int round = 0; round < 400; ++round) {
+    std::vector<const char*> unit(1 + random() % 6);
+    for (const char*& piece : unit) piece = any_piece();
+    std::string page;
+    for (std::size_t i = 0, n = random() % 300; i < n; ++i) {
+      page += random() % 4 ? unit[i % unit.size()] : any_piece();
+    }
+    std::vector<std::size_t> opens;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+      if (page[i] == '<') opens.push_back(i);
+    }
+    LinkScanner scanner(page.c_str());
+    const auto same = [&](std::size_t at) {
+      std::string href;
+      std::optional<std::string> name;
+      const int ok = scanner.Extract(page.c_str() + at, href, name);
+      EXPECT_EQ(std::to_string(ok) + "|" + href + "|" + name.value_or("-"),
+                Extract(page.c_str() + at))
+          << "at " << at << " of " << page;
+      EXPECT_EQ(scanner.TagEnd(page.c_str() + at), FindOutsideQuotes(page.c_str() + at, '>'));
+    };
+    for (std::size_t at : opens) same(at);
+    std::shuffle(opens.begin(), opens.end(), random);
+    for (std::size_t at : opens) same(at);
+    if (opens.empty()) continue;
+    const std::size_t cut = opens[random() % opens.size()];
+    page[cut] = '\0';
+    scanner.Forget();
+    for (std::size_t at : opens) {
+      if (at < cut) same(at);
+    }
+  }
 }
 
 TEST(CleanLinkText, TurnsContentIntoAFileName) {

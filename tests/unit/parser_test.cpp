@@ -8,10 +8,12 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "results/store.h"
+#include "util/text.h"
 
 namespace {
 
@@ -140,6 +142,26 @@ TEST_F(ParserTest, MetAgainAfterTidyingStillTerminates) {
   Expect(99, "readme", kSubstring,
          "<a href=\"ftp://h/a\tb\">readme</a><a href=ftp://h/c>readme</a>", 4,
          {"readme|||ftp://h/a b", "readme|||ftp://h/c"});
+}
+
+TEST(ParserHelpers, TidyWhitespaceAsReplacingOneByOne) {
+  // What it has always done, one ReplaceFirst at a time, searching on
+  // behind each replacement.
+  const auto one_by_one = [](std::string text) {
+    for (const char* kind : {"\n", "\t", "\r", "  "}) {
+      for (char* from = &text[0]; (from = ReplaceFirst(from, kind, " "));) {
+      }
+    }
+    return std::string(text.c_str());
+  };
+  std::mt19937 random(3);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (std::size_t i = 0, n = random() % 12; i < n; ++i) text += " \t\r\nx"[random() % 5];
+    std::string tidied = text;
+    TidyWhitespace(&tidied[0]);
+    EXPECT_EQ(std::string(tidied.c_str()), one_by_one(text)) << text;
+  }
 }
 
 TEST(ParserHelpers, SkipBlanksAndTagsPassesNeitherTabsNorAnOpenTag) {
