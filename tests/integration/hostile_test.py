@@ -314,6 +314,22 @@ class Pages(HostileCase):
         self.assertEqual(run.jobs[1][2], 2 * 12500)
 
 
+class OneLocationOneHit(HostileCase):
+    def test_a_location_made_by_the_rule_is_one_hit(self):
+        # Type 12 makes the location from a prefix; a tab in an href is
+        # tidied away. Each is met again on the same page, on another
+        # engine's page and for a second term.
+        prefixed = "<a href=\"/f/readme.txt\">readme.txt</a><td>1</td><td>2</td><td>3</td>\n"
+        tidied = "<a href=\"ftp://h/read\tme.txt\">readme.txt</a>\n"
+        self.engine(1, page(prefixed * 2), engine_type=12)
+        self.engine(2, page(prefixed), engine_type=12)
+        self.engine(3, page(tidied * 2))
+        self.engine(4, page(tidied))
+        run = self.hunt("readme,readme.txt")
+        self.assertEqual(sorted(h[3] for h in run.hits()),
+                         ["ftp://h/read me.txt", "http://www.ftpsearch-b.example/f/readme.txt"])
+
+
 def main():
     global CLI
     ap = argparse.ArgumentParser()

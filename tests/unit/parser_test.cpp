@@ -83,8 +83,10 @@ TEST_F(ParserTest, ALocationAlreadySeenIsCountedButNoNewHit) {
   EXPECT_EQ(hits_, std::vector<std::string>{"b.zip|||ftp://h/b.zip"});
   EXPECT_NE(SeenTreeLookup(seen_.get(), "ftp://h/b.zip"), 0);
   // The location a rule makes of an href counts too: the same page again
-  // gives no second hit.
-  const std::string prefixed = "<a href=\"/f/a.zip\">a.zip</a><td>1234</td>";
+  // gives no second hit, and the scan goes on where the rule left it, as
+  // after a new hit (type 12 reads past the second anchor).
+  const std::string prefixed =
+      "<a href=\"/f/a.zip\">a.zip</a><a href=\"/g/b.zip\">b.zip</a><td>1234</td>";
   EXPECT_EQ(Parse(12, "zip", prefixed, kSubstring), 1);
   EXPECT_EQ(Parse(12, "zip", prefixed, kSubstring, true), 1);
   EXPECT_TRUE(hits_.empty());
