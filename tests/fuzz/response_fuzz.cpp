@@ -207,8 +207,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(Find() == 1);
 
   // The network, the loop and the timeout timer take turns until the Hunt
-  // is over; a job that never ends is a finding.
-  for (int round = 0; g_hunt.running && round < 2000; ++round) {
+  // is over. Each connection needs a round per piece of the answer and at
+  // most the abort's ticks; a job opens at most its redirects' connections
+  // (and a retry). Past that bound the Hunt would never end: a finding.
+  const std::size_t pieces = answer.size() / (net.piece ? net.piece : 1) + 2;
+  const std::size_t bound = 2 * (kMaxRedirects + 3) * (pieces + 2 * kAbortTicks + 10);
+  for (std::size_t round = 0; g_hunt.running && round < bound; ++round) {
     const bool moved = net.Step(answer, close);
     const int delivered = host.Pump();
     if (moved || delivered) continue;
