@@ -7,7 +7,7 @@ if(Python3_Interpreter_FOUND)
   if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
     string(REPLACE ";" " " _hostile_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
   endif()
-  foreach(group VendorChannel Download EveryJobEnds Statuses Ports Pages OneLocationOneHit)
+  foreach(group VendorChannel Download EveryJobEnds Statuses Ports Pages OneLocationOneHit Terms)
     add_test(NAME hostile_${group}
              COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/integration/hostile_test.py
                      --cli $<TARGET_FILE:torvane-cli> --emulator "${_hostile_emulator}" ${group})

@@ -1,6 +1,7 @@
 // torvane-cli hunt [options] QUERY: one Hunt on real sockets, as Find runs
 // it in the window, with each connection's progress on stderr and the hits
 // on stdout.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,8 @@ const char kHuntUsage[] =
     "as '[slot] job id=ID status=0xFLAGS request=0xFLAGS hits=N term=TERM'. At\n"
     "the end the hits are printed to stdout, one a line in report order:\n"
     "name<TAB>size<TAB>date<TAB>location; without hits the no-hits message.\n"
-    "torva.ini and the project file are never changed.\n"
+    "As in the window only the first 49 search terms are hunted; a longer query\n"
+    "is named on stderr. torva.ini and the project file are never changed.\n"
     "\n"
     "options:\n"
     "  --engines ID,ID...  the engines to ask (default: those of the current project,\n"
@@ -308,6 +310,15 @@ int CmdHunt(int argc, char** argv) {
     if (!o.proxy_host->empty()) g_settings.port = o.proxy_port;
   }
   g_project.query = *o.query;
+  // Find hunts the first kMaxSearchTerms terms only; say so rather than
+  // leave the others out unseen.
+  const long terms = 1 + static_cast<long>(std::count(o.query->begin(), o.query->end(), ','));
+  if (terms > kMaxSearchTerms) {
+    std::fprintf(stderr,
+                 "torvane-cli hunt: the query holds %ld search terms; only the first %d are "
+                 "hunted\n",
+                 terms, kMaxSearchTerms);
+  }
 
   if (!platform::InstallOsAdapter()) return UsageError("the network adapter could not be set up");
   platform::host().SetHandler(

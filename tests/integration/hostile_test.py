@@ -330,6 +330,15 @@ class OneLocationOneHit(HostileCase):
                          ["ftp://h/read me.txt", "http://www.ftpsearch-b.example/f/readme.txt"])
 
 
+class Terms(HostileCase):
+    def test_terms_beyond_49_are_named(self):
+        self.engine(1, page(HIT))
+        run = self.hunt(",".join("t%d" % i for i in range(60)), "--connections", "1")
+        self.assertIn("torvane-cli hunt: the query holds 60 search terms; only the first 49 "
+                      "are hunted", run.err.splitlines())
+        self.assertEqual(len(self.asked("/e1?")), 49)
+
+
 def main():
     global CLI
     ap = argparse.ArgumentParser()
