@@ -134,9 +134,10 @@ const char* WholeBody(const char* answer, std::size_t length, std::size_t* body_
   }
   if (!end) return nullptr;
   *body_length = length - static_cast<std::size_t>(end - answer);
-  for (const char* line = std::strchr(answer, '\n'); line && line < end;
-       line = std::strchr(line, '\n')) {
-    ++line;
+  // The header lines: from behind the status line up to the empty one.
+  for (const char* lf = std::strchr(answer, '\n'); lf && lf + 1 < end;
+       lf = std::strchr(lf + 1, '\n')) {
+    const char* line = lf + 1;
     if (StartsNoCase(line, "Content-Length:")) {
       const long declared = TextToLong(line + 15);
       if (declared < 0 || static_cast<std::size_t>(declared) != *body_length) return nullptr;
