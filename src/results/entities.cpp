@@ -73,26 +73,85 @@ int ReferenceValue(const char* digits) {
   return static_cast<int>(v);
 }
 
-struct Match {
-  const NamedEntity* entity = nullptr;
-  bool case_sensitive = false;
+// The table read once into buckets by name length and folded first letter,
+// each keeping the table order, so a reference is tried against a handful
+// of names instead of all of them.
+constexpr std::size_t kMaxNameLen = 8;  // "&brvbar;", "&Oacute;"
+
+struct Candidate {
+  const NamedEntity* entity;
+  bool case_sensitive;
 };
 
-Match FindNamed(const char* at) {
-  for (std::size_t i = 0; i < kEntityGroup1Size; ++i) {
-    const NamedEntity& e = kEntityGroup1[i];
-    if (!StrNICmp(at, e.name, std::strlen(e.name))) return {&e, false};
+struct NameIndex {
+  static constexpr std::size_t kSlots = 12;
+  Candidate slot[kMaxNameLen + 1][26][kSlots] = {};
+  std::size_t count[kMaxNameLen + 1][26] = {};
+
+  void Add(const NamedEntity* table, std::size_t n, bool case_sensitive) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t len = std::strlen(table[i].name);
+      const int first = LowerByte(table[i].name[1]) - 'a';
+      if (len > kMaxNameLen || first < 0 || first >= 26) std::abort();
+      std::size_t& c = count[len][first];
+      if (c == kSlots) std::abort();
+      slot[len][first][c++] = {&table[i], case_sensitive};
+    }
   }
-  for (std::size_t i = 0; i < kEntityGroup2Size; ++i) {
-    const NamedEntity& e = kEntityGroup2[i];
-    if (!std::strncmp(at, e.name, std::strlen(e.name))) return {&e, true};
-  }
-  for (std::size_t i = 0; i < kEntityGroup3Size; ++i) {
-    const NamedEntity& e = kEntityGroup3[i];
-    if (!StrNICmp(at, e.name, std::strlen(e.name))) return {&e, false};
-  }
-  return {};
+};
+
+const NameIndex& Index() {
+  static const NameIndex index = [] {
+    NameIndex x;
+    x.Add(kEntityGroup1, kEntityGroup1Size, false);
+    x.Add(kEntityGroup2, kEntityGroup2Size, true);
+    x.Add(kEntityGroup3, kEntityGroup3Size, false);
+    return x;
+  }();
+  return index;
 }
+
+// The first table entry (in table order) that at starts with. Every name
+// ends in its only ";", so a match ends at the first ";" behind the "&".
+const NamedEntity* FindNamed(const char* at) {
+  std::size_t len = 1;
+  while (len < kMaxNameLen && at[len] && at[len] != ';') ++len;
+  if (len == kMaxNameLen || at[len] != ';') return nullptr;
+  ++len;
+  const int first = LowerByte(at[1]) - 'a';
+  if (first < 0 || first >= 26) return nullptr;
+  const NameIndex& index = Index();
+  for (std::size_t i = 0; i < index.count[len][first]; ++i) {
+    const Candidate& c = index.slot[len][first][i];
+    if (c.case_sensitive ? !std::strncmp(at, c.entity->name, len)
+                         : !StrNICmp(at, c.entity->name, len))
+      return c.entity;
+  }
+  return nullptr;
+}
+
+// Remembers where the next occurrence of a pattern lies, so repeated
+// searches from positions that only move forward scan the text once.
+// Only valid while the text behind the searched position stays as it was.
+class NextFinder {
+ public:
+  explicit NextFinder(const char* pattern) : pattern_(pattern) {}
+  const char* From(const char* from) {
+    if (!valid_ || from < searched_ || (found_ && found_ < from)) {
+      found_ = std::strstr(from, pattern_);
+      searched_ = from;
+      valid_ = true;
+    }
+    return found_;
+  }
+  void Forget() { valid_ = false; }
+
+ private:
+  const char* pattern_;
+  const char* found_ = nullptr;
+  const char* searched_ = nullptr;
+  bool valid_ = false;
+};
 
 }  // namespace
 
@@ -103,51 +162,69 @@ char* ReplaceFirstNoCase(char* text, const char* pattern, const char* replacemen
   return ReplaceAt(at, std::strlen(pattern), replacement);
 }
 
+// One pass in place: the decoded text grows at w while the text still to
+// decode always lies whole at r (w <= r), so a reference is looked at exactly
+// as if everything before it had been replaced in the buffer one by one.
 char* DecodeEntities(char* text) {
   if (!text) return nullptr;
-  char* p = text;
-  while (p && *p) {
-    char* amp = std::strchr(p, '&');
+  char* w = text;
+  char* r = text;
+  NextFinder semis(";");
+  NextFinder nbsps("&nbsp;");
+  const auto copy_to = [&](char* to) {
+    if (w != r) std::memmove(w, r, static_cast<std::size_t>(to - r));
+    w += to - r;
+    r = to;
+  };
+  while (*r) {
+    char* amp = std::strchr(r, '&');
     if (!amp) break;
-    char* semi = std::strchr(amp, ';');
+    char* semi = const_cast<char*>(semis.From(amp));
     if (!semi) break;
-    p = amp;
+    copy_to(amp);
 
-    if (p[1] == '#') {
-      const int byte = ReferenceValue(p + 2) & 0xFF;
+    if (r[1] == '#') {
+      const int byte = ReferenceValue(r + 2) & 0xFF;
       if (byte) {
         // Only the three-digit form is decoded; anything else is left alone.
         char ref[8];
         std::snprintf(ref, sizeof ref, "&#%03i;", byte);
-        if (!std::strncmp(p, ref, std::strlen(ref))) {
-          const char one[2] = {static_cast<char>(byte), '\0'};
-          ReplaceFirst(p, ref, one);
+        if (!std::strncmp(r, ref, std::strlen(ref))) {
+          // The byte takes the place of the ";" and is read again from there,
+          // so a decoded "&" can start a reference of its own.
+          r += std::strlen(ref) - 1;
+          *r = static_cast<char>(byte);
+          semis.Forget();
         } else {
-          ++p;
+          *w++ = *r++;
         }
         continue;
       }
     }
 
-    const Match m = FindNamed(p);
-    if (m.entity) {
-      const char one[2] = {static_cast<char>(m.entity->code), '\0'};
-      char* behind;
-      if (m.entity == &kEntityGroup1[4]) {
-        // "&nbsp;" is replaced case-sensitively, so a capitalised one at p
-        // stays and the next lower-case one further on is taken instead.
-        behind = ReplaceFirst(p, m.entity->name, one);
-      } else {
-        behind = ReplaceFirstNoCase(p, m.entity->name, one);
+    const NamedEntity* e = FindNamed(r);
+    if (e) {
+      const std::size_t len = std::strlen(e->name);
+      if (e == &kEntityGroup1[4] && std::strncmp(r, e->name, len)) {
+        // "&nbsp;" is replaced case-sensitively, so a capitalised one here
+        // stays and the next lower-case one further on is taken instead,
+        // with all that lies between left undecoded.
+        const char* next = nbsps.From(r + 1);
+        if (!next) {
+          *w++ = *r++;
+          continue;
+        }
+        copy_to(const_cast<char*>(next));
       }
-      // Nothing replaced (a capitalised "&NBSP;" with no "&nbsp;" behind it):
-      // leave it and go on with the next character.
-      p = behind ? behind : p + 1;
+      *w++ = static_cast<char>(e->code);
+      r += len;
       continue;
     }
 
     // Unknown name: drop it through its ";".
-    std::memmove(p, semi + 1, std::strlen(semi + 1) + 1);
+    r = semi + 1;
   }
+  copy_to(r + std::strlen(r));
+  *w = '\0';
   return text;
 }
