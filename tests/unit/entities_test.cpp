@@ -119,13 +119,14 @@ TEST(DecodeEntities, MatchesTheReferenceDecoderOnRandomTexts) {
   // Pieces dense in "&", "#", ";" and digits, names of every group in
   // several cases, and the odd corners: "&#038;" that yields a new "&",
   // "&#000;", a capital "&NBSP;", overlong numbers, blanks and signs.
-  const char* const pieces[] = {"&", "&", "&", "#", ";", ";", "0", "3", "8", "9", "1", "2",
-                                "5", "6", "a", "A", "e", "l", "t", "n", "s", "p", "u", "m",
-                                "x", " ", "-", "+", "amp", "lt", "gt", "quot", "nbsp", "NBSP",
-                                "Nbsp", "&nbsp;", "&NBSP;", "eacute", "Eacute", "EACUTE", "eth",
-                                "ETH", "Eth", "auml", "AUML", "Auml", "sup2", "frac14", "brvbar",
-                                "&#038;", "&#38;", "&#000;", "&#256;", "&#059;", "&#035;",
-                                "99999999999", "&amp;", "&lt;", "\xE9", "&#"};
+  const char* const pieces[] = {
+      "&",      "&",           "&",      "#",      ";",      ";",     "0",      "3",      "8",
+      "9",      "1",           "2",      "5",      "6",      "a",     "A",      "e",      "l",
+      "t",      "n",           "s",      "p",      "u",      "m",     "x",      " ",      "-",
+      "+",      "amp",         "lt",     "gt",     "quot",   "nbsp",  "NBSP",   "Nbsp",   "&nbsp;",
+      "&NBSP;", "eacute",      "Eacute", "EACUTE", "eth",    "ETH",   "Eth",    "auml",   "AUML",
+      "Auml",   "sup2",        "frac14", "brvbar", "&#038;", "&#38;", "&#000;", "&#256;", "&#059;",
+      "&#035;", "99999999999", "&amp;",  "&lt;",   "\xE9",   "&#"};
   std::mt19937 rng(20261207);
   std::uniform_int_distribution<std::size_t> pick(0, sizeof pieces / sizeof pieces[0] - 1);
   std::uniform_int_distribution<int> length(0, 40);
