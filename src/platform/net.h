@@ -86,13 +86,10 @@ using Ipv4 = std::uint32_t;
 // inet_addr's failure value (also what "255.255.255.255" gives).
 constexpr Ipv4 kInaddrNone = 0xFFFFFFFFu;
 
-// lParam of a socket notification (WSAMAKESELECTREPLY / WSAGETSELECTEVENT /
-// WSAGETSELECTERROR).
+// lParam of a socket notification (WSAMAKESELECTREPLY / WSAGETSELECTERROR;
+// the event half is never read: the message number already says which).
 constexpr std::intptr_t MakeSelectReply(unsigned event, unsigned error) {
   return static_cast<std::intptr_t>(((error & 0xFFFFu) << 16) | (event & 0xFFFFu));
-}
-constexpr unsigned SelectEvent(std::intptr_t l) {
-  return static_cast<unsigned>(static_cast<std::uintptr_t>(l) & 0xFFFFu);
 }
 constexpr unsigned SelectError(std::intptr_t l) {
   return static_cast<unsigned>((static_cast<std::uintptr_t>(l) >> 16) & 0xFFFFu);
