@@ -9,6 +9,7 @@
 #include "platform/frontend.h"
 #include "platform/ui.h"
 #include "projects/project.h"
+#include "reports/page_capture.h"
 #include "results/store.h"
 #include "util/text.h"
 
@@ -65,6 +66,8 @@ int Find() {
   ui.WaitCursor(true);
   platform::frontend().ShowResultsPage();
   EmptyResultsList();
+  // No job waits on the disk: the engines' pages are written when the run ends.
+  HoldEnginePages();
   ResetHuntResults();
   ui.WaitCursor(false);
   StartRunTimers();

@@ -57,7 +57,11 @@ bool HandleMainMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
       OnConnectionEvent(w, platform::SelectError(l));
       return true;
     case platform::kMsgDataEvent:
-      OnDataEvent(w, platform::SelectError(l));
+      if (platform::SelectEvent(l) == platform::kFdClose) {
+        OnCloseEvent(w, platform::SelectError(l));
+      } else {
+        OnDataEvent(w, platform::SelectError(l));
+      }
       return true;
     case platform::kMsgStartNext:
       OnStartNext();

@@ -190,6 +190,8 @@ void StopHunt() {
     g_hunt.poll_timer = 0;
   }
   for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i, "run stopped");
+  // Pages held in memory during the run go into their files now.
+  ReleaseEnginePages();
   g_hunt.running = 0;
   g_hunt.run_kind = kRunHunt;
   // A run-over message still on its way belongs to this run.
@@ -213,6 +215,9 @@ void EndOfRunCheck() {
   // Should the message not go, the next idle step tries again.
   if (!platform::host().PostMessage(kMsgRunOver, g_hunt.run_number, 0)) return;
   g_hunt.run_over_posted = 1;
+  // Every engine's page is final: the files are written as soon as the
+  // run is over, before the report that links to them.
+  WriteHeldEnginePages();
   // Slots that went idle after their last step have not yet counted their
   // last job as finished.
   for (int i = 0; i < SlotsInUse(); ++i) NoteJobDone(i);
@@ -291,6 +296,11 @@ void OnConnectionEvent(platform::Socket s, unsigned error) {
 void OnDataEvent(platform::Socket s, unsigned error) {
   const int slot = SlotOfSocket(s);
   if (slot >= 0 && DataEvent(slot, error)) RunSlotStep(slot);
+}
+
+void OnCloseEvent(platform::Socket s, unsigned error) {
+  const int slot = SlotOfSocket(s);
+  if (slot >= 0 && CloseEvent(slot, error)) RunSlotStep(slot);
 }
 
 void OnStartNext() {

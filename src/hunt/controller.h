@@ -70,6 +70,7 @@ int SlotsInUse();
 void OnHostLookupDone(int slot, platform::AsyncTask task, unsigned error);
 void OnConnectionEvent(platform::Socket s, unsigned error);
 void OnDataEvent(platform::Socket s, unsigned error);
+void OnCloseEvent(platform::Socket s, unsigned error);
 // Message 1095: one step of the first idle slot.
 void OnStartNext();
 // Timer 1330's polling: steps receiving slots whose socket can be peeked

@@ -138,7 +138,10 @@ void StepConnected(int slot) {
     return;
   }
   SetSlotStatus(slot, "%s", LoadText(1463));
-  const int selected = net.AsyncSelect(s.socket, platform::kMsgDataEvent, platform::kFdRead);
+  // The close is asked for as well: the end of the answer is then seen at
+  // once rather than at the next poll.
+  const int selected =
+      net.AsyncSelect(s.socket, platform::kMsgDataEvent, platform::kFdRead | platform::kFdClose);
   if (selected != 0) {
     SetSlotStatus(slot, LoadText(1464), selected);
     return;
@@ -175,15 +178,21 @@ StepResult Finished(int result) {
 StepResult StepReceiving(int slot) {
   ConnSlot& s = g_slots[slot];
   auto& net = platform::net();
-  if (s.buffer.size() < s.received + kMinFree) {
+  const std::size_t room = kReadChunk + kMinFree;
+  if (s.buffer.size() < s.received + room) {
+    const std::size_t steps = (s.received + room - s.buffer.size() + kGrowStep - 1) / kGrowStep;
     try {
-      s.buffer.resize(s.buffer.size() + kGrowStep, 0);
+      s.buffer.resize(s.buffer.size() + steps * kGrowStep, 0);
     } catch (const std::bad_alloc&) {
       SetSlotStatus(slot, "%s", LoadText(1458));
       return StepResult::kDone;  // stays receiving; the timeout ends it
     }
   }
-  const int n = net.Recv(s.socket, s.peek, kPeekLimit, 0);
+  std::size_t want = kReadChunk;
+  if (g_hunt.run_kind == kRunHunt && s.received <= kPieceLimit && kPieceEnd - s.received < want) {
+    want = kPieceEnd - s.received;
+  }
+  const int n = net.Recv(s.socket, s.buffer.data() + s.received, static_cast<int>(want), 0);
   if (n < 0) {
     const int error = net.LastError();
     if (error == platform::kWsaEWouldBlock) return StepResult::kDone;
@@ -197,7 +206,6 @@ StepResult StepReceiving(int slot) {
   s.ticks = 0;
   if (s.job) s.job->status_flags &= ~kJobTimedOut;
   if (n > 0) {
-    std::memcpy(s.buffer.data() + s.received, s.peek, static_cast<std::size_t>(n));
     s.received += static_cast<std::size_t>(n);
     s.job_bytes += static_cast<std::size_t>(n);
     if (s.job_bytes > kJobByteLimit) {
@@ -424,6 +432,16 @@ bool DataEvent(int slot, unsigned error) {
                 static_cast<int>(platform::kMsgDataEvent));
   ResetSlot(slot, "data event error");
   return false;
+}
+
+bool CloseEvent(int slot, unsigned /*error*/) {
+  if (slot < 0 || slot >= kMaxSlots) return false;
+  // Whatever broke the connection, the read tells, and shows it as the poll
+  // would have found it.
+  const SlotState state = g_slots[slot].state;
+  if (state != SlotState::kConnected && state != SlotState::kReceiving) return false;
+  SetSlotState(slot, SlotState::kReceiving, "server closed");
+  return true;
 }
 
 bool PollWantsStep(int slot) {

@@ -40,14 +40,20 @@ enum class StepResult {
   kDelivered,  // a page was delivered: the first idle slot may take the next job
 };
 
-// Each read takes at most this many bytes; the buffer grows by kGrowStep
-// whenever fewer than kMinFree bytes are left, so a read never overflows it
-// and a terminating zero always fits behind the answer.
+// Each read takes at most kReadChunk bytes, straight into the receive
+// buffer; the buffer grows (by kGrowStep or more) whenever fewer than
+// kReadChunk + kMinFree bytes are left, so a read never overflows it and a
+// terminating zero always fits behind the answer. Peeks look at kPeekLimit.
+constexpr int kReadChunk = 16384;
 constexpr int kPeekLimit = 228;
 constexpr std::size_t kGrowStep = 2048;
 constexpr std::size_t kMinFree = 300;
-// In a Hunt an answer longer than this is delivered in pieces.
+// In a Hunt an answer longer than kPieceLimit is delivered in pieces: a
+// piece ends at the first read that takes it past kPieceLimit. Reads of
+// kPeekLimit bytes each put that end at kPieceEnd; larger reads are cut so
+// as to stop there too, and a piece is as long whatever the read size.
 constexpr std::size_t kPieceLimit = 500000;
+constexpr std::size_t kPieceEnd = (kPieceLimit / kPeekLimit + 1) * kPeekLimit;
 // Tick counts of the timeout timer: one retry, then abort.
 constexpr std::int32_t kRetryTicks = 10;
 constexpr std::int32_t kAbortTicks = 20;  // abort when above
@@ -135,6 +141,10 @@ int SlotOfSocket(platform::Socket s);
 bool LookupDone(int slot, platform::AsyncTask task, unsigned error);
 bool ConnectionEvent(int slot, unsigned error);
 bool DataEvent(int slot, unsigned error);
+// The server has closed (or the connection broke): a connected or receiving
+// slot steps at once to read what is left and finish the answer, rather
+// than waiting for the poll timer to see the end.
+bool CloseEvent(int slot, unsigned error);
 // Timer 1330's look at a slot: an idle slot, a receiving one whose socket
 // can be peeked, and a connected one whose server has closed want a step.
 bool PollWantsStep(int slot);

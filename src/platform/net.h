@@ -28,8 +28,10 @@
 // - At most one kFdRead notification is pending per socket: the next one is
 //   armed again only by a Recv (with or without kMsgPeek) on that socket,
 //   and only arrives while data (or, on some systems, the end of the stream)
-//   is waiting. Under Windows no kFdRead announces the end of the stream: the
-//   core finds the end by peeking (Recv with kMsgPeek returning 0).
+//   is waiting. Under Windows no kFdRead announces the end of the stream:
+//   kFdClose does, once per registration, when the peer has closed or the
+//   connection broke (error 0, or the reason); data may still be waiting
+//   behind it. Peeking (Recv with kMsgPeek returning 0) finds the end too.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +67,7 @@ constexpr bool IsLookupMessage(unsigned msg) {
 // Event bits for AsyncSelect.
 constexpr long kFdRead = 0x01;
 constexpr long kFdConnect = 0x10;
+constexpr long kFdClose = 0x20;
 
 // Flag of Recv.
 constexpr int kMsgPeek = 0x2;
@@ -86,10 +89,13 @@ using Ipv4 = std::uint32_t;
 // inet_addr's failure value (also what "255.255.255.255" gives).
 constexpr Ipv4 kInaddrNone = 0xFFFFFFFFu;
 
-// lParam of a socket notification (WSAMAKESELECTREPLY / WSAGETSELECTERROR;
-// the event half is never read: the message number already says which).
+// lParam of a socket notification (WSAMAKESELECTREPLY / WSAGETSELECTEVENT /
+// WSAGETSELECTERROR). kFdRead and kFdClose share the data event's message.
 constexpr std::intptr_t MakeSelectReply(unsigned event, unsigned error) {
   return static_cast<std::intptr_t>(((error & 0xFFFFu) << 16) | (event & 0xFFFFu));
+}
+constexpr unsigned SelectEvent(std::intptr_t l) {
+  return static_cast<unsigned>(static_cast<std::uintptr_t>(l) & 0xFFFFu);
 }
 constexpr unsigned SelectError(std::intptr_t l) {
   return static_cast<unsigned>((static_cast<std::uintptr_t>(l) >> 16) & 0xFFFFu);
@@ -139,7 +145,8 @@ class Net {
   // (wParam s, lParam MakeSelectReply(event, error)); replaces the previous
   // registration of s. Message 0 with events 0 cancels every notification.
   // kFdConnect fires once, when the pending connect ends; kFdRead fires when
-  // data waits (see the rule at the top). 0 or kSocketError.
+  // data waits, kFdClose once when the peer has closed (see the rules at the
+  // top). 0 or kSocketError.
   virtual int AsyncSelect(Socket s, unsigned message, long events) = 0;
 
   // WSAAsyncGetHostByName: looks name up without blocking and posts message

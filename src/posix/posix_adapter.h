@@ -50,9 +50,10 @@ class PosixAdapter : public platform::OsAdapter {
   struct SocketState {
     unsigned message = 0;  // of the AsyncSelect registration
     long events = 0;
-    bool connecting = false;  // connect started, outcome not yet seen
-    bool connected = false;   // connect succeeded: reads may be announced
-    bool read_armed = true;   // no FD_READ pending since the last recv
+    bool connecting = false;    // connect started, outcome not yet seen
+    bool connected = false;     // connect succeeded: reads may be announced
+    bool read_armed = true;     // no FD_READ pending since the last recv
+    bool close_posted = false;  // FD_CLOSE went out for this registration
   };
   // A look-up handed to c-ares; it lives until c-ares calls back, even when
   // cancelled meanwhile (c-ares keeps a pointer to it).

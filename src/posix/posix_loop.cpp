@@ -17,6 +17,10 @@ namespace posix {
 
 using platform::Socket;
 
+namespace {
+constexpr unsigned kWsaEConnReset = 10054;
+}  // namespace
+
 PosixAdapter::PosixAdapter() = default;
 
 PosixAdapter::~PosixAdapter() {
@@ -39,6 +43,9 @@ void PosixAdapter::PollOnce(int wait_ms) {
     short want = 0;
     if (st.events && st.connecting) want |= POLLOUT;
     if ((st.events & platform::kFdRead) && st.read_armed && st.connected) want |= POLLIN;
+    // The peer's close is announced once; asked for again, poll would
+    // report it at every round.
+    if ((st.events & platform::kFdClose) && !st.close_posted && st.connected) want |= POLLRDHUP;
     // Sockets nobody waits on stay out: poll would report their hang-up
     // again and again.
     if (!want) continue;
@@ -85,10 +92,22 @@ void PosixAdapter::PollOnce(int wait_ms) {
             platform::MakeSelectReply(platform::kFdConnect,
                                       static_cast<unsigned>(err ? WsaError(err) : 0)));
       }
-    } else if (st->connected && (got & (POLLIN | POLLERR | POLLHUP)) &&
-               (st->events & platform::kFdRead) && st->read_armed) {
+      continue;
+    }
+    if (!st->connected) continue;
+    if ((got & (POLLIN | POLLERR | POLLHUP)) && (st->events & platform::kFdRead) &&
+        st->read_armed) {
       st->read_armed = false;
       events_.PostSocket(st->message, s, platform::MakeSelectReply(platform::kFdRead, 0));
+    }
+    // As under Winsock the close follows the read notification. A broken
+    // connection says so, but its exact error is left for the next recv:
+    // reading SO_ERROR here would take it away from there.
+    if ((got & (POLLRDHUP | POLLERR | POLLHUP)) && (st->events & platform::kFdClose) &&
+        !st->close_posted) {
+      st->close_posted = true;
+      const unsigned err = (got & POLLERR) ? kWsaEConnReset : 0;
+      events_.PostSocket(st->message, s, platform::MakeSelectReply(platform::kFdClose, err));
     }
   }
   if (channel_) {

@@ -173,6 +173,7 @@ int PosixAdapter::AsyncSelect(Socket s, unsigned message, long events) {
   st->message = message;
   st->events = events;
   st->read_armed = true;
+  st->close_posted = false;
   if (!events) events_.DropSocket(s);
   return 0;
 }

@@ -1,7 +1,9 @@
 #include "reports/page_capture.h"
 
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "engines/engines.h"
 #include "platform/ui.h"
@@ -13,14 +15,34 @@ namespace {
 const char kHeaderEnd[] = "\r\n\r\n";
 constexpr std::size_t kHeaderEndLen = 4;
 
+// Pages held while a run goes on, by engine id.
+struct HeldPages {
+  bool holding = false;
+  std::map<int, std::string> pages;
+};
+HeldPages g_held;
+
 // Position just behind the first "\r\n\r\n" in the len bytes, or len + 1
 // when there is none. Searches bytes, not C text, since pages may hold NUL.
 std::size_t BodyStart(const char* text, std::size_t len) {
   if (len < kHeaderEndLen) return len + 1;
-  for (std::size_t i = 0; i + kHeaderEndLen <= len; ++i) {
-    if (std::memcmp(text + i, kHeaderEnd, kHeaderEndLen) == 0) return i + kHeaderEndLen;
+  const char* end = text + len;
+  for (const char* p = text; end - p >= static_cast<std::ptrdiff_t>(kHeaderEndLen); ++p) {
+    p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+    if (!p || end - p < static_cast<std::ptrdiff_t>(kHeaderEndLen)) break;
+    if (std::memcmp(p, kHeaderEnd, kHeaderEndLen) == 0) {
+      return static_cast<std::size_t>(p - text) + kHeaderEndLen;
+    }
   }
   return len + 1;
+}
+
+int WritePageFile(int id, const char* text, std::size_t len) {
+  FileWriter f(EnginePagePath(id));
+  f.Write(text, len);
+  if (f.Close()) return 1;
+  ErrorBox(LoadText(1457));
+  return 0;
 }
 
 }  // namespace
@@ -38,15 +60,36 @@ int SaveEnginePage(const char* text, std::size_t len, const EngineEntry* engine)
     text += body;
     len -= body;
   }
-  FileWriter f(EnginePagePath(engine->id));
-  f.Write(text, len);
-  if (f.Close()) return 1;
-  ErrorBox(LoadText(1457));
-  return 0;
+  if (g_held.holding) {
+    g_held.pages[engine->id].assign(text, len);
+    return 1;
+  }
+  return WritePageFile(engine->id, text, len);
 }
 
 int SaveEnginePage(const std::string& text, const EngineEntry* engine) {
   return SaveEnginePage(text.data(), text.size(), engine);
+}
+
+void HoldEnginePages() {
+  g_held.holding = true;
+}
+
+int WriteHeldEnginePages() {
+  // Taken out first: an error box runs the loop, which may save more pages.
+  std::map<int, std::string> pages;
+  pages.swap(g_held.pages);
+  int ok = 1;
+  for (const auto& [id, page] : pages) ok &= WritePageFile(id, page.data(), page.size());
+  return ok;
+}
+
+int ReleaseEnginePages() {
+  g_held.holding = false;
+  int ok = 1;
+  // A box shown while writing may have let more pages in.
+  while (!g_held.pages.empty()) ok &= WriteHeldEnginePages();
+  return ok;
 }
 
 namespace {
@@ -57,8 +100,11 @@ int SaveMessage(const EngineEntry* engine, const char* message, std::size_t len)
   std::string page = "<HTML><HEAD><TITLE>";
   if (engine->name) page += *engine->name;
   page += " - Search Results</TITLE></HEAD><BODY>";
-  page.append(message, len);
-  page += "</BODY></HTML>\n";
+  // Only what fits under the limit is copied: the message may be a whole
+  // answer of half a megabyte.
+  const std::size_t room = page.size() < kMessagePageLimit ? kMessagePageLimit - page.size() : 0;
+  page.append(message, len < room ? len : room);
+  if (page.size() < kMessagePageLimit) page += "</BODY></HTML>\n";
   if (page.size() > kMessagePageLimit) page.resize(kMessagePageLimit);
   return SaveEnginePage(page, engine);
 }

@@ -6,6 +6,7 @@
 #include "engines/engines.h"
 #include "platform/ui.h"
 #include "reports/html_escape.h"
+#include "reports/page_capture.h"
 #include "results/store.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
@@ -142,6 +143,9 @@ int WriteMenuPage() {
 }
 
 int WriteReportSet() {
+  // The menu links to the engines' pages: those a running Hunt holds are
+  // written first.
+  WriteHeldEnginePages();
   FileWriter f(ReportPath("results.htm"));
   if (!f.IsOpen()) return PageDone(f, 1521);
   int ok = WriteIntroPage();

@@ -26,6 +26,7 @@
 #include "platform/host.h"
 #include "platform/net.h"
 #include "projects/project.h"
+#include "reports/page_capture.h"
 #include "results/store.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
@@ -234,6 +235,7 @@ class HuntTest : public TempDirTest {
     s.received = answer.size();
   }
   static bool PageHas(int id, const std::string& text) {
+    WriteHeldEnginePages();  // a running Hunt holds its pages until it ends
     return ReadFile("reports/" + std::to_string(id) + ".htm").find(text) != std::string::npos;
   }
 

@@ -250,6 +250,39 @@ TEST_F(NetAdapterTest, OneDataEventPerRecvWhileDataWaits) {
   EXPECT_LE(Count(platform::kMsgDataEvent), kPieces + 1);
 }
 
+TEST_F(NetAdapterTest, ThePeersCloseIsAnnouncedOnceOnTheDataMessage) {
+  TestServer server;
+  const platform::Socket s = Connected(server);
+  ASSERT_EQ(net().AsyncSelect(s, platform::kMsgDataEvent, platform::kFdRead | platform::kFdClose),
+            0);
+  ASSERT_TRUE(server.Send("tail"));
+  CloseRaw(server.conn);
+  server.conn = kNoRaw;
+  std::string received;
+  const auto is_close = [](const Msg& m) {
+    return m.msg == platform::kMsgDataEvent && platform::SelectEvent(m.l) == platform::kFdClose;
+  };
+  on_message = [&](const Msg& m) {
+    if (m.msg != platform::kMsgDataEvent || is_close(m)) return;
+    char buf[64];
+    const int n = net().Recv(s, buf, sizeof buf, 0);
+    if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+  };
+  ASSERT_TRUE(WaitFor(is_close));
+  EXPECT_EQ(got.back(),
+            (Msg{platform::kMsgDataEvent, s, platform::MakeSelectReply(platform::kFdClose, 0)}));
+  Idle(150);
+  EXPECT_EQ(std::count_if(got.begin(), got.end(), is_close), 1);
+  // Whatever was not read yet is still there, and then the end.
+  char buf[64];
+  int n;
+  while ((n = net().Recv(s, buf, sizeof buf, 0)) > 0)
+    received.append(buf, static_cast<std::size_t>(n));
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(received, "tail");
+  EXPECT_EQ(net().Close(s), 0);
+}
+
 TEST_F(NetAdapterTest, AClosedSocketsLateNotificationNeverReachesItsSuccessor) {
   TestServer server;
   const platform::Socket old_socket = Connected(server);

@@ -67,6 +67,26 @@ TEST_F(PageCaptureTest, PagesAreWrittenByteForByte) {
   EXPECT_TRUE(ui_.log.empty());
 }
 
+TEST_F(PageCaptureTest, HeldPagesWaitInMemoryAndTheLastOneIsWritten) {
+  ASSERT_EQ(SaveEnginePage(std::string("before"), &engine_), 1);
+  HoldEnginePages();
+  EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 1);
+  EXPECT_EQ(SaveEnginePage(std::string("HTTP/1.0 200 OK\r\n\r\nfirst"), &engine_), 1);
+  EXPECT_EQ(SaveEnginePage(std::string("HTTP/1.0 200 OK\r\n\r\nlast"), &engine_), 1);
+  EXPECT_EQ(Page(), "before");
+  EXPECT_EQ(WriteHeldEnginePages(), 1);
+  EXPECT_EQ(Page(), "last");
+  // Still holding; a page that can't be written shows its box at the write.
+  std::filesystem::remove_all("reports");
+  EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 1);
+  EXPECT_TRUE(ui_.log.empty());
+  EXPECT_EQ(ReleaseEnginePages(), 0);
+  EXPECT_EQ(ui_.log, std::vector<std::string>{"box Error|Unable to write report file|0"});
+  // Released: written at once again.
+  EXPECT_EQ(SaveEngineMessagePage(&engine_, "Not Searched"), 0);
+  EXPECT_EQ(ui_.log.size(), 2u);
+}
+
 TEST_F(PageCaptureTest, FailuresAreShown) {
   // A missing reports directory shows an error for every write.
   std::filesystem::remove("reports");

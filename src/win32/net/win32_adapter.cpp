@@ -11,6 +11,9 @@
 
 namespace win32 {
 
+static_assert(platform::kFdRead == FD_READ && platform::kFdConnect == FD_CONNECT &&
+              platform::kFdClose == FD_CLOSE);
+
 namespace {
 
 // Private messages of the adapter's window, clear of the core's numbers.
@@ -95,9 +98,9 @@ void Win32Adapter::OnSocketMessage(UINT msg, WPARAM w, LPARAM l) {
   auto it = sockets_.find(owner->second);
   if (it == sockets_.end() || it->second.events == 0) return;
   unsigned event = WSAGETSELECTEVENT(l);
-  unsigned core_msg = event == FD_CONNECT ? it->second.connect_msg
-                      : event == FD_READ  ? it->second.read_msg
-                                          : 0;
+  unsigned core_msg = event == FD_CONNECT                       ? it->second.connect_msg
+                      : (event == FD_READ || event == FD_CLOSE) ? it->second.read_msg
+                                                                : 0;
   if (!core_msg) return;
   events_.PostSocket(core_msg, it->first,
                      platform::MakeSelectReply(event, static_cast<unsigned>(WSAGETSELECTERROR(l))));
@@ -226,7 +229,7 @@ int Win32Adapter::AsyncSelect(platform::Socket s, unsigned message, long events)
   // A notification of the previous registration still on its way keeps the
   // message it was asked with, as Winsock's would.
   if (events & FD_CONNECT) st.connect_msg = message;
-  if (events & FD_READ) st.read_msg = message;
+  if (events & (FD_READ | FD_CLOSE)) st.read_msg = message;
   st.events = events;
   if (!events) events_.DropSocket(s);
   return 0;

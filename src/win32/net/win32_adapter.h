@@ -67,7 +67,7 @@ class Win32Adapter : public platform::OsAdapter {
   struct SocketState {
     UINT private_msg;          // what Winsock posts for this socket
     unsigned connect_msg = 0;  // the core's message for FD_CONNECT
-    unsigned read_msg = 0;     // the core's message for FD_READ
+    unsigned read_msg = 0;     // the core's message for FD_READ and FD_CLOSE
     long events = 0;
   };
   // Winsock writes the host entry into the buffer from another thread and
