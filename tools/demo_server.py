@@ -14,6 +14,8 @@ Engines
     /tN/                                home page of demo engine type N
     /                                   list of the demo engines
     /file/NAME, /cgi-bin/get.cgi?f=NAME the http pages that types 12 and 13 link to
+                                        (404 for a NAME not in the index)
+    HEAD of any of these                its answer's head, with Content-Length
   data/engines.dat (and --write-engines) lists engine type N as ID N + 1,
   then a POST engine (ID 18, type 2) and an unavailable one (ID 19).
   Results are the lines of the file index (--index) whose name contains TERM
@@ -63,9 +65,20 @@ Options
     --huge-bytes N       size of "huge" answers (600000)
     --write-engines FILE write an engines.dat for the ports actually bound
     --exit-after S       stop after S seconds
+    --ftp-port N         also answer FTP control connections on N (0: any free
+                         port), announced as "ftp PORT" before "listening ..."
+
+FTP responder (--ftp-port; control connection only, for "torvane-cli check")
+    USER anonymous (or ftp), PASS, TYPE A|I, SIZE PATH, MDTM PATH, NOOP, SYST,
+    QUIT; anything else is "502", and no data connection is ever offered.
+    PATH is the path of an index location, %XX decoded, whatever its host
+    (check sends every control connection here with --ftp-server). Three of
+    every four index files are there; the fourth (lines 4, 8, 12, ... of
+    the index) was "deleted" and gets "550", as does every other path.
 """
 
 import argparse
+import datetime
 import html
 import os
 import re
@@ -125,6 +138,10 @@ VERSION_INDEX = (
     "#BUILD=3;http://www.torvane.example/download.htm;\n"
 )
 
+FTP_LINE_LIMIT = 4096   # bytes of one command line
+FTP_COMMAND_LIMIT = 50  # commands of one control connection
+
+WEEKDAYS = ("Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun")
 MONTHS = ("Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec")
 
 
@@ -461,6 +478,87 @@ class Action:
         self.data, self.delay, self.mode = data, delay, mode
 
 
+# ---- the FTP responder ----------------------------------------------------------
+
+def ftp_files(entries):
+    """Path -> Entry of the files the FTP responder has: the index files
+    except every fourth."""
+    files = {}
+    for i, e in enumerate(entries):
+        if e.loc.lower().startswith("ftp://") and i % 4 != 3:
+            slash = e.loc.find("/", 6)
+            if slash > 0:
+                files[urllib.parse.unquote(e.loc[slash:], encoding="latin-1")] = e
+    return files
+
+
+class FtpServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+    request_queue_size = 128
+
+    def __init__(self, port, state):
+        self.state = state
+        self.files = ftp_files(state.entries)
+        socketserver.TCPServer.__init__(self, (HOST, port), FtpHandler)
+
+
+class FtpHandler(socketserver.BaseRequestHandler):
+    def handle(self):
+        sock = self.request
+        sock.settimeout(READ_TIMEOUT)
+        files = self.server.files
+        pending = b""
+        user = None
+        logged_in = False
+        try:
+            sock.sendall(b"220 Torvane demo FTP responder (control connection only)\r\n")
+            for _ in range(FTP_COMMAND_LIMIT):
+                while b"\n" not in pending:
+                    chunk = sock.recv(4096)
+                    if not chunk:
+                        return
+                    pending += chunk
+                    if len(pending) > FTP_LINE_LIMIT:
+                        sock.sendall(b"500 Command line too long.\r\n")
+                        return
+                line, _, pending = pending.partition(b"\n")
+                text = line.rstrip(b"\r").decode("latin-1")
+                verb, _, arg = text.partition(" ")
+                verb = verb.upper()
+                if verb == "QUIT":
+                    sock.sendall(b"221 Goodbye.\r\n")
+                    return
+                if verb == "USER":
+                    user = arg.lower()
+                    reply = ("331 Anonymous login ok, send your e-mail address as password."
+                             if user in ("anonymous", "ftp") else "530 Only anonymous logins here.")
+                elif verb == "PASS":
+                    logged_in = user in ("anonymous", "ftp")
+                    reply = "230 Anonymous access granted." if logged_in else "503 Login with USER first."
+                elif verb in ("NOOP", "SYST"):
+                    reply = "200 NOOP ok." if verb == "NOOP" else "215 UNIX Type: L8"
+                elif not logged_in:
+                    reply = "530 Please login with USER and PASS."
+                elif verb == "TYPE":
+                    ok = arg.upper() in ("A", "I", "A N", "L 8")
+                    reply = "200 Type set to %s." % arg if ok else "504 Type not supported."
+                elif verb in ("SIZE", "MDTM"):
+                    e = files.get(arg)
+                    if e is None:
+                        reply = "550 %s: No such file or directory." % arg
+                    elif verb == "SIZE":
+                        reply = "213 %s" % e.size
+                    else:
+                        reply = "213 %s000000" % e.date.replace("-", "")
+                else:
+                    reply = "502 %s not implemented (no data connections here)." % verb
+                sock.sendall(reply.encode("latin-1") + b"\r\n")
+            sock.sendall(b"421 Too many commands, goodbye.\r\n")
+        except OSError:
+            pass
+
+
 # ---- the server ---------------------------------------------------------------------
 
 class DemoServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
@@ -536,13 +634,20 @@ class State:
 
         if path == "/" or path == "/index.htm":
             return Action(response(200, root_page()), delay)
-        if path.startswith("/file/"):
-            name = urllib.parse.unquote(path[6:], encoding="latin-1")
-            return Action(response(200, info_page(name, self.entries)), delay)
-        if path.startswith("/cgi-bin/get.cgi"):
-            values = urllib.parse.parse_qs(req.query, encoding="latin-1")
-            name = values.get("f", [""])[0]
-            return Action(response(200, info_page(name, self.entries)), delay)
+        if path.startswith("/file/") or path.startswith("/cgi-bin/get.cgi"):
+            if path.startswith("/file/"):
+                name = urllib.parse.unquote(path[6:], encoding="latin-1")
+            else:
+                values = urllib.parse.parse_qs(req.query, encoding="latin-1")
+                name = values.get("f", [""])[0]
+            found = [e for e in self.entries if e.name == name]
+            if not found:
+                return Action(response(404, info_page(name, self.entries)), delay)
+            y, m, d = (int(x) for x in found[0].date.split("-"))
+            modified = "Last-Modified: %s, %02d %s %04d 00:00:00 GMT\r\n" % (
+                WEEKDAYS[datetime.date(y, m, d).weekday()],
+                d, MONTHS[m - 1], y)
+            return Action(response(200, info_page(name, self.entries), extra=modified), delay)
 
         m = re.match(r"^/t(-?\d+)(/.*)?$", path)
         if not m:
@@ -613,6 +718,12 @@ class Handler(socketserver.BaseRequestHandler):
             time.sleep(action.delay)
         if action.mode == "drop":
             return
+        if req.method == "HEAD" and action.mode == "send":
+            # The head alone, with the length the body would have had.
+            end = action.data.find(b"\r\n\r\n")
+            if end >= 0:
+                action.data = action.data[:end] + b"\r\nContent-Length: %d\r\n\r\n" % (
+                    len(action.data) - end - 4)
         try:
             if action.mode == "trickle":
                 for i in range(0, len(action.data), 200):
@@ -695,6 +806,7 @@ def main(argv=None):
     ap.add_argument("--huge-bytes", type=int, default=600000)
     ap.add_argument("--write-engines", default=None)
     ap.add_argument("--exit-after", type=float, default=None)
+    ap.add_argument("--ftp-port", type=int, default=None)
     args = ap.parse_args(argv)
 
     try:
@@ -706,6 +818,7 @@ def main(argv=None):
     try:
         main_server = DemoServer(args.port, state)
         second = DemoServer(args.port2, state) if args.port2 is not None else None
+        ftp = FtpServer(args.ftp_port, state) if args.ftp_port is not None else None
     except OSError as e:
         print("demo_server: cannot listen on %s: %s" % (HOST, e), file=sys.stderr)
         return 1
@@ -719,6 +832,9 @@ def main(argv=None):
                      daemon=True).start()
     if second:
         threading.Thread(target=second.serve_forever, daemon=True).start()
+    if ftp:
+        threading.Thread(target=ftp.serve_forever, daemon=True).start()
+        print("ftp %d" % ftp.server_address[1], flush=True)
     line = "listening %d" % state.port + (" %d" % state.port2 if second else "")
     print(line, flush=True)
     try:

@@ -19,7 +19,9 @@ const char kUsage[] =
     "  parse [--type N] [--exact 0|1] --term TERM FILE...\n"
     "                       read saved result pages as one Hunt and print the hits\n"
     "  report PROJECT       write the report set of a saved project into reports/\n"
-    "  hunt [options] QUERY run a Hunt and print the hits (see 'hunt --help')\n";
+    "  hunt [options] QUERY run a Hunt and print the hits (see 'hunt --help')\n"
+    "  check [options] [--project FILE | -]\n"
+    "                       check that the hits' files are still there (see 'check --help')\n";
 
 }  // namespace
 
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
   if (!std::strcmp(cmd, "parse")) return CmdParse(argc - 2, argv + 2);
   if (!std::strcmp(cmd, "report")) return CmdReport(argc - 2, argv + 2);
   if (!std::strcmp(cmd, "hunt")) return CmdHunt(argc - 2, argv + 2);
+  if (!std::strcmp(cmd, "check")) return CmdCheck(argc - 2, argv + 2);
   std::fprintf(stderr, "torvane-cli: unknown command '%s'\n\n%s", cmd, kUsage);
   return 2;
 }

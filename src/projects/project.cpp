@@ -260,6 +260,12 @@ int LoadProject() {
   return 1;
 }
 
+std::optional<std::string> HitLineLocation(const std::string& line) {
+  FileHit hit;
+  if (!ParseHitLine(line.c_str(), hit)) return std::nullopt;
+  return hit.location;
+}
+
 void SelectEnginesFromList(const char* text) {
   for (EngineEntry& e : g_engines) e.selected = 0;
   if (!text) return;

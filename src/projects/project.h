@@ -41,6 +41,9 @@ int SaveProject();
 // can't be opened (the hits and history are gone then, and the results list
 // is emptied; nothing is shown).
 int LoadProject();
+// The location of one line of a project's body as LoadProject reads it;
+// nullopt when the line is no hit record or its location is empty.
+std::optional<std::string> HitLineLocation(const std::string& line);
 // "engine=3,7," (or just "3,7,"): clears every engine's selected flag, then
 // selects the first engine with each listed ID. An empty item reads as 0;
 // an empty list ticks nothing.
