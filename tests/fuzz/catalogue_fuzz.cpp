@@ -12,7 +12,6 @@
 
 #include "catalogue/catalogue.h"
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "settings/settings.h"
 
 namespace {
@@ -96,11 +95,8 @@ std::size_t Sizes(int mode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::ScratchDirectory scratch;
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  fuzz::WriteFile(kCatalogueFile, input);
+  const fuzz::FileInput file(kCatalogueFile, data, size);
+  const std::string& input = file.text;
 
   FreeCatalogue();
   LoadCatalogue(0);
@@ -137,6 +133,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   FreeCatalogue();
-  platform::SetUi(nullptr);
   return 0;
 }

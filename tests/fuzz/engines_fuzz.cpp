@@ -10,7 +10,6 @@
 
 #include "engines/engines.h"
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "settings/settings.h"
 
 namespace {
@@ -78,11 +77,8 @@ bool FromLine(const std::vector<Line>& lines, const char* key,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::ScratchDirectory scratch;
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  fuzz::WriteFile("engines.dat", input);
+  const fuzz::FileInput file("engines.dat", data, size);
+  const std::string& input = file.text;
 
   g_engines.clear();
   const int loaded = LoadEngines();
@@ -122,6 +118,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(g_engines.size() == count);
   }
   g_engines.clear();
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless_ui.h"
+
 // A violated property is a finding: say which one, then abort so libFuzzer
 // saves the input as a crash.
 #define FUZZ_CHECK(cond)                                                                  \
@@ -68,6 +70,32 @@ inline void WriteFile(const char* name, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) std::abort();  // the scratch directory is ours: a failure is the machine's
 }
+
+// The headless Ui installed for the length of one input, so message boxes
+// are answered and nothing outlives the input.
+class HeadlessScope {
+ public:
+  HeadlessScope() { platform::SetUi(&ui_); }
+  ~HeadlessScope() { platform::SetUi(nullptr); }
+  HeadlessScope(const HeadlessScope&) = delete;
+  HeadlessScope& operator=(const HeadlessScope&) = delete;
+  platform::HeadlessUi& ui() { return ui_; }
+
+ private:
+  platform::HeadlessUi ui_;
+};
+
+// One input of a data-file reader: a scratch directory holding the input
+// as the file `name`, with the headless Ui installed.
+struct FileInput {
+  FileInput(const char* name, const std::uint8_t* data, std::size_t size)
+      : text(reinterpret_cast<const char*>(data), size) {
+    WriteFile(name, text);
+  }
+  ScratchDirectory scratch;
+  HeadlessScope headless;
+  const std::string text;
+};
 
 inline std::string ReadFile(const char* name) {
   std::ifstream in(name, std::ios::binary);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "util/file.h"
@@ -78,11 +77,8 @@ std::string WithCount(const std::string& text, int number) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::ScratchDirectory scratch;
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  fuzz::WriteFile("search.idx", input);
+  const fuzz::FileInput file("search.idx", data, size);
+  const std::string& input = file.text;
 
   for (int n = 0; n < kReportInsertSections; ++n) g_report_inserts.sections[n] = Kept(n);
   FUZZ_CHECK(LoadReportInserts() == 1);
@@ -130,6 +126,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(written == WithCount(*text, before));
     FUZZ_CHECK(g_settings.next == (before > 98 ? 1 : before + 1));
   }
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "results/links.h"
 #include "results/parser.h"
 #include "results/store.h"
@@ -77,8 +76,7 @@ void CheckStore(const std::vector<Hit>& hits) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const char* const kTerms[] = {"a", "zip", "README.TXT", "&"};
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
+  fuzz::HeadlessScope headless;
 
   std::vector<char> original(size + 1, '\0');
   if (size) std::memcpy(original.data(), data, size);
@@ -118,6 +116,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Hit& h : hits) FUZZ_CHECK(SeenTreeLookup(seen.get(), h.location.c_str()) != 0);
     CheckStore(hits);
   }
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -17,7 +17,6 @@
 
 #include "engines/engines.h"
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "projects/project.h"
 #include "results/store.h"
 #include "settings/settings.h"
@@ -160,8 +159,7 @@ void SetProject(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::ScratchDirectory scratch;
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
+  fuzz::HeadlessScope headless;
   SetUpEngines();
   g_settings.filename = kProjectPath;
 
@@ -187,6 +185,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FreeHitList();
   g_engines.clear();
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -21,7 +21,6 @@
 
 #include "engines/request.h"
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "request_check.h"
 #include "settings/settings.h"
 
@@ -35,8 +34,7 @@ bool SameJob(const EngineEntry& a, const EngineEntry& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
+  fuzz::HeadlessScope headless;
   FuzzedDataProvider in(data, size);
 
   g_settings = AppSettings{};
@@ -74,6 +72,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(point && point->port >= 1 && point->port <= 65535);
   }
   g_settings = AppSettings{};
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "platform/headless_ui.h"
 #include "settings/settings.h"
 
 namespace {
@@ -56,12 +55,8 @@ bool FromLine(const std::string& input, const char* key, const std::optional<std
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::ScratchDirectory scratch;
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
-
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  fuzz::WriteFile("torva.ini", input);
+  const fuzz::FileInput file("torva.ini", data, size);
+  const std::string& input = file.text;
   g_settings = AppSettings{};
   FUZZ_CHECK(LoadSettings() == 1);
   const std::string first = Describe(g_settings);
@@ -93,6 +88,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(SaveSettings() == 1);
   FUZZ_CHECK(fuzz::ReadFile("torva.ini") == saved);
 
-  platform::SetUi(nullptr);
   return 0;
 }

@@ -36,8 +36,8 @@ struct Outcome {
 };
 
 Outcome Read(const std::string& answer, int news, int upgrade) {
-  platform::HeadlessUi ui;
-  platform::SetUi(&ui);
+  fuzz::HeadlessScope headless;
+  platform::HeadlessUi& ui = headless.ui();
   g_settings = AppSettings{};
   g_settings.news = news;
   g_settings.upgrade = upgrade;
@@ -58,7 +58,6 @@ Outcome Read(const std::string& answer, int news, int upgrade) {
                std::to_string(g_settings.upgradenew) + "|" + std::to_string(g_hunt.run_kind);
   o.news_after = g_settings.news;
   o.replies_raised = g_hunt.vendor_replies;
-  platform::SetUi(nullptr);
   return o;
 }
 

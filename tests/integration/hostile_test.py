@@ -12,9 +12,7 @@ connection is held longer than SERVER_LIMIT seconds, and the server stops
 with its test.
 """
 
-import argparse
 import os
-import shlex
 import shutil
 import socket
 import socketserver
@@ -28,8 +26,8 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import demo_server  # noqa: E402
+from cli_run import CLI, Run, main  # noqa: E402
 
-CLI = []
 RUN_LIMIT = 50       # seconds any one run of the tool may take
 SERVER_LIMIT = 30    # seconds any one answer may last
 VENDOR = "www.torvane.example"
@@ -107,34 +105,6 @@ class Handler(socketserver.BaseRequestHandler):
         return True
 
 
-class Run:
-    """What one run of the tool left behind."""
-
-    def __init__(self, rc, out, err):
-        self.rc, self.out, self.err = rc, out, err
-        self.jobs = {}      # engine id -> (status flags, request flags, hits) of its last job
-        self.slots = {}     # engine id -> the slot of its last job
-        self.status = {}    # slot -> its status texts in order
-        for line in err.splitlines():
-            words = line.split(" ")
-            if len(words) > 5 and words[1] == "job":
-                fields = dict(w.split("=", 1) for w in words[2:6])
-                engine_id = int(fields["id"])
-                self.jobs[engine_id] = (int(fields["status"], 16), int(fields["request"], 16),
-                                        int(fields["hits"]))
-                self.slots[engine_id] = int(words[0][1:-1])
-            elif line.startswith("[") and "] " in line:
-                slot, text = line[1:].split("] ", 1)
-                self.status.setdefault(int(slot), []).append(text)
-
-    def hits(self):
-        return [line.split("\t") for line in self.out.splitlines() if "\t" in line]
-
-    def texts(self, engine_id):
-        """Status texts of the slot that ran the engine's last job."""
-        return self.status.get(self.slots[engine_id], [])
-
-
 class HostileCase(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="torvane-hostile-")
@@ -181,7 +151,7 @@ class HostileCase(unittest.TestCase):
         proc = subprocess.run(CLI + ["hunt", "--proxy", "127.0.0.1:%d" % self.server.port,
                                      "--engines", ids] + list(args) + [query],
                               cwd=self.dir, capture_output=True, timeout=RUN_LIMIT)
-        return Run(proc.returncode, proc.stdout.decode("latin-1"), proc.stderr.decode("latin-1"))
+        return Run(self.dir, proc.returncode, proc.stdout.decode("latin-1"), proc.stderr.decode("latin-1"))
 
     def asked(self, text):
         return [t for t in self.server.targets if text in t]
@@ -206,7 +176,7 @@ class VendorChannel(HostileCase):
         self.assertEqual(boxes, ["Message from Kite HQ: from the vendor"])
         self.assertEqual(self.asked("torva.idx"), [])
         # The engines' pages were read as pages.
-        self.assertEqual([(run.jobs[i][1], run.jobs[i][2] > 0) for i in (1, 2)],
+        self.assertEqual([(run.last_job(i)["request"], run.last_job(i)["hits"] > 0) for i in (1, 2)],
                          [(0, True), (0, True)])
         self.assertEqual([h[3] for h in run.hits()], ["ftp://h/pub/readme.txt"])
 
@@ -252,11 +222,11 @@ class EveryJobEnds(HostileCase):
         self.engine(1, endless(b"x", 0.1))
         self.engine(2, endless(b"200 " * 4096))
         run = self.hunt("readme", "--timeout", "50")
-        self.assertEqual(run.jobs[1][0] & 0x408, 0x408)
+        self.assertEqual(run.last_job(1)["status"] & 0x408, 0x408)
         self.assertIn("Timeout Error...(Abort): the job ran longer than 3 seconds",
-                      run.texts(1))
-        self.assertEqual(run.jobs[2][1] & 0x8, 0x8)
-        self.assertTrue([t for t in run.texts(2) if t.startswith("Request Error (")])
+                      run.slot_texts(1))
+        self.assertEqual(run.last_job(2)["request"] & 0x8, 0x8)
+        self.assertTrue([t for t in run.slot_texts(2) if t.startswith("Request Error (")])
 
     def test_an_endless_download_ends_at_the_byte_bound(self):
         # The download is not cut into pieces: only the byte bound ends it.
@@ -264,7 +234,7 @@ class EveryJobEnds(HostileCase):
         self.route("news.cgi", page("#UPGRADE=5\n"))
         self.route("torva.idx", endless(b"%" * 65536))
         run = self.hunt("readme", "--connections", "1")
-        self.assertIn("Request Error (the answer is larger than 5000000 bytes)", run.texts(0))
+        self.assertIn("Request Error (the answer is larger than 5000000 bytes)", run.slot_texts(0))
         self.assertEqual(self.read_file("search.idx"), insert)
 
 
@@ -283,7 +253,7 @@ class Statuses(HostileCase):
         run = self.hunt()
         self.assertEqual(self.asked("/decoy"), [])
         self.assertEqual(len(self.asked("/target")), 1)
-        self.assertEqual([(run.jobs[i][1], run.jobs[i][2] > 0) for i in (1, 2, 3)],
+        self.assertEqual([(run.last_job(i)["request"], run.last_job(i)["hits"] > 0) for i in (1, 2, 3)],
                          [(0, True), (0, True), (8, False)])
 
 
@@ -296,9 +266,9 @@ class Ports(HostileCase):
         run = self.hunt()
         text = "Request refused: the port is not between 1 and 65535"
         for engine_id in (1, 2):
-            self.assertIn(text, run.texts(engine_id))
+            self.assertIn(text, run.slot_texts(engine_id))
             self.assertIn(text, self.read_file("reports/%d.htm" % engine_id))
-            self.assertEqual(run.jobs[engine_id][1] & 0x8, 0x8)
+            self.assertEqual(run.last_job(engine_id)["request"] & 0x8, 0x8)
         self.assertEqual(self.asked("again") + self.asked("/e2"), [])
 
 
@@ -311,7 +281,7 @@ class Pages(HostileCase):
         run = self.hunt()
         # Each a hit, and each met twice: the rule leaves the scan on its anchor.
         self.assertEqual(len({h[3] for h in run.hits()}), 12500)
-        self.assertEqual(run.jobs[1][2], 2 * 12500)
+        self.assertEqual(run.last_job(1)["hits"], 2 * 12500)
 
 
 class OneLocationOneHit(HostileCase):
@@ -337,16 +307,6 @@ class Terms(HostileCase):
         self.assertIn("torvane-cli hunt: the query holds 60 search terms; only the first 49 "
                       "are hunted", run.err.splitlines())
         self.assertEqual(len(self.asked("/e1?")), 49)
-
-
-def main():
-    global CLI
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--cli", required=True)
-    ap.add_argument("--emulator", default="")
-    args, rest = ap.parse_known_args()
-    CLI = shlex.split(args.emulator.replace(";", " ")) + [args.cli]
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 if __name__ == "__main__":

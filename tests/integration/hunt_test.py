@@ -11,10 +11,7 @@ printed: the status texts on stderr ("[slot] text"), the finished jobs
 stdout, the pages in reports/ and the server's request log.
 """
 
-import argparse
 import os
-import re
-import shlex
 import shutil
 import signal
 import socket
@@ -28,14 +25,9 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import demo_server  # noqa: E402
+from cli_run import CLI, JOB_RE, Run, main  # noqa: E402
 
-CLI = []          # the command that runs torvane-cli (emulator first, if any)
 RUN_LIMIT = 90    # seconds any one run of the tool may take
-
-JOB_RE = re.compile(r"^\[(\d+)\] job id=(-?\d+) status=0x([0-9a-f]+) request=0x([0-9a-f]+) "
-                    r"hits=(-?\d+) term=(.*)$")
-STATUS_RE = re.compile(r"^\[(\d+)\] (.*)$")
-
 
 def closed_port():
     """A loopback port that nothing listens on."""
@@ -44,47 +36,6 @@ def closed_port():
     port = s.getsockname()[1]
     s.close()
     return port
-
-
-class Run:
-    """What one run of the tool left behind."""
-
-    def __init__(self, workdir, rc, out, err):
-        self.workdir = workdir
-        self.rc = rc
-        self.out = out
-        self.err = err
-        self.lines = err.splitlines()
-        self.jobs = []      # dicts in the order the jobs ended
-        self.status = {}    # slot -> list of its status texts in order
-        for line in self.lines:
-            m = JOB_RE.match(line)
-            if m:
-                self.jobs.append({"slot": int(m.group(1)), "id": int(m.group(2)),
-                                  "status": int(m.group(3), 16),
-                                  "request": int(m.group(4), 16),
-                                  "hits": int(m.group(5)), "term": m.group(6)})
-                continue
-            m = STATUS_RE.match(line)
-            if m:
-                self.status.setdefault(int(m.group(1)), []).append(m.group(2))
-
-    def hits(self):
-        return [line.split("\t") for line in self.out.splitlines() if line]
-
-    def job(self, engine_id):
-        found = [j for j in self.jobs if j["id"] == engine_id]
-        if len(found) != 1:
-            raise AssertionError("engine %d ended %d times:\n%s" % (engine_id, len(found), self.err))
-        return found[0]
-
-    def slot_texts(self, engine_id):
-        """Status texts of the slot that ran the engine's job."""
-        return self.status.get(self.job(engine_id)["slot"], [])
-
-    def page(self, engine_id):
-        with open(os.path.join(self.workdir, "reports", "%d.htm" % engine_id), "rb") as f:
-            return f.read().decode("latin-1")
 
 
 class HuntCase(unittest.TestCase):
@@ -379,16 +330,6 @@ class CancelInTheMiddle(HuntCase):
         self.assertFalse(os.path.exists(os.path.join(self.dir, "reports", "results.htm")))
         self.assertEqual(run.out, "")
         self.assertFalse([t for t in run.lines if "Timeout" in t])
-
-
-def main():
-    global CLI
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--cli", required=True)
-    ap.add_argument("--emulator", default="")
-    args, rest = ap.parse_known_args()
-    CLI = shlex.split(args.emulator.replace(";", " ")) + [args.cli]
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 if __name__ == "__main__":
