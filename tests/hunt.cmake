@@ -15,3 +15,13 @@ if(Python3_Interpreter_FOUND)
     set_tests_properties(hunt_integration_${group} PROPERTIES TIMEOUT 240 LABELS "integration")
   endforeach()
 endif()
+# torvane-cli for scripts (output formats, statistics, remembered projects,
+# the engine probe), natively and under Wine alike.
+if(Python3_Interpreter_FOUND)
+  foreach(group Formats Stats Remembering Probe)
+    add_test(NAME cli_scripting_${group}
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/integration/scripting_test.py
+                     --cli $<TARGET_FILE:torvane-cli> --emulator "${_hunt_emulator}" ${group})
+    set_tests_properties(cli_scripting_${group} PROPERTIES TIMEOUT 240 LABELS "integration")
+  endforeach()
+endif()

@@ -48,6 +48,10 @@ same word as a leading path segment (/slow500/t5/search?...; segments stack):
     huge               a valid page larger than --huge-bytes (600000), with
                        hits at its start and behind the first 500000 bytes
     trickle            send the answer in 200-byte pieces, 20 ms apart
+    mixed              the page also holds links that no Hunt takes: one to
+                       the engine's home page (no term in its text), an http
+                       one with the term (no "ftp:"), an anchor with no
+                       href and a "#" one, and its first hit's row again
   A term holding a knob word also gets three made-up hits (TERM, TERM.txt,
   TERM-1.0.tar.gz under ftp://ftp.demo.example/pub/demo/), so that a Hunt
   for it has something to find.
@@ -55,7 +59,9 @@ same word as a leading path segment (/slow500/t5/search?...; segments stack):
 Options
     --port N --port2 N   listeners (default 8642 / none)
     --delay-ms N         wait N ms before every answer
-    --index FILE         name<TAB>size<TAB>date<TAB>location (data/ftp-index.tsv)
+    --index FILE         name<TAB>size<TAB>date<TAB>location (data/ftp-index.tsv);
+                         the location is the last field, so a date may hold
+                         tabs; read again when the file changes
     --insert-file FILE   the report insert download (data/search.idx)
     --news-file FILE     served as the version index instead of the built-in one
     --log FILE           append each request's raw bytes, before it is answered:
@@ -102,11 +108,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.join(os.path.dirname(HERE), "data")
 
 KNOB_WORDS = ("redirect-me", "redirect-loop", "redirect-relative", "notfound", "error500",
-              "hang", "dropme", "huge", "trickle")
+              "hang", "dropme", "huge", "trickle", "mixed")
 KNOB_RE = re.compile(r"(?<![a-z0-9])(redirect-me|redirect-loop|redirect-relative|notfound|"
-                     r"error500|hang|dropme|huge|trickle|slow\d+)(?![a-z0-9])")
+                     r"error500|hang|dropme|huge|trickle|mixed|slow\d+)(?![a-z0-9])")
 SEGMENT_RE = re.compile(r"^(redirect-me|redirect-loop|redirect-relative|notfound|error500|"
-                        r"hang|dropme|huge|trickle|slow\d+)$")
+                        r"hang|dropme|huge|trickle|mixed|slow\d+)$")
 
 # The demo engines: (type, name). Engine IDs follow the list order from 1;
 # after them come one POST engine and one unavailable engine.
@@ -189,8 +195,8 @@ def load_index(path):
     with open(path, "r", encoding="latin-1") as f:
         for line in f:
             parts = line.rstrip("\r\n").split("\t")
-            if len(parts) == 4 and parts[0]:
-                entries.append(Entry(*parts))
+            if len(parts) >= 4 and parts[0]:
+                entries.append(Entry(parts[0], parts[1], "\t".join(parts[2:-1]), parts[-1]))
     return entries
 
 
@@ -291,9 +297,15 @@ def page_tail(etype):
     return ("</table>\n" if etype in TABLE_TYPES else "</p>\n") + "<hr>\n</body></html>\n"
 
 
-def results_page(etype, term, entries, huge_bytes=0):
+def results_page(etype, term, entries, huge_bytes=0, mixed=False):
     parts = [page_head(etype, term, len(entries))]
     parts += [row(etype, e) for e in entries]
+    if mixed:
+        parts.append('<a href="/t%d/">Home</a>\n<a href="http://127.0.0.1/file/%s">%s on the web</a>\n'
+                     '<a name="%s">%s</a>\n<a href="#top">%s</a>\n'
+                     % (etype, href(urllib.parse.quote(term)), esc(term), href(term), esc(term),
+                        esc(term)))
+        parts += [row(etype, e) for e in entries[:1]]
     if huge_bytes:
         size = sum(len(p) for p in parts)
         pad = ("<p>padding line %07d: this page is long on purpose, "
@@ -580,6 +592,27 @@ class State:
         self.log_lock = threading.Lock()
         self.seq = 0
         self.stopping = threading.Event()
+        self.index_lock = threading.Lock()
+        self.index_mtime = self.index_stamp()
+
+    def index_stamp(self):
+        try:
+            st = os.stat(self.args.index)
+            return (st.st_mtime_ns, st.st_size)
+        except OSError:
+            return None
+
+    def refresh_index(self):
+        """Reads the index again when it changed, so a new file shows up."""
+        with self.index_lock:
+            stamp = self.index_stamp()
+            if stamp is None or stamp == self.index_mtime:
+                return
+            try:
+                self.entries = load_index(self.args.index)
+                self.index_mtime = stamp
+            except OSError:
+                pass
 
     def log(self, local_port, raw):
         with self.log_lock:
@@ -657,6 +690,7 @@ class State:
         if rest in ("/", "/index.htm", "/index.html"):
             return Action(response(200, home_page(etype)), delay)
 
+        self.refresh_index()
         term, hits, hop = form_values(req)
         tknobs = term_knobs(term)
         knobs = path_knobs + tknobs
@@ -696,7 +730,7 @@ class State:
             found = made_up + [e for e in found if e.name not in (term,)]
             found = found[:max(hits, len(made_up))]
         page = results_page(etype, term, found,
-                            args.huge_bytes if "huge" in knobs else 0)
+                            args.huge_bytes if "huge" in knobs else 0, "mixed" in knobs)
         return Action(response(200, page), delay, "trickle" if "trickle" in knobs else "send")
 
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/console.h"
@@ -16,8 +17,10 @@
 #include "app/startup.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
+#include "cli/hit_output.h"
 #include "engines/engines.h"
 #include "hunt/controller.h"
+#include "hunt/hunt_stats.h"
 #include "hunt/slots.h"
 #include "platform/adapter.h"
 #include "platform/frontend.h"
@@ -30,20 +33,20 @@
 namespace {
 
 const char kHuntUsage[] =
-    "usage: torvane-cli hunt [options] QUERY\n"
+    "usage: torvane-cli hunt [options] [QUERY]\n"
     "\n"
     "Runs one Hunt for QUERY (search terms separated by commas) in the current\n"
     "directory, as Find does: torva.ini, engines.dat and search.idx are read from\n"
     "it, the report set is written into reports/. Each connection's status text\n"
     "goes to stderr as '[slot] text' whenever it changes, and each finished job\n"
     "as '[slot] job id=ID status=0xFLAGS request=0xFLAGS hits=N term=TERM'. At\n"
-    "the end the hits are printed to stdout, one a line in report order:\n"
-    "name<TAB>size<TAB>date<TAB>location; without hits the no-hits message.\n"
-    "As in the window only the first 49 search terms are hunted; a longer query\n"
-    "is named on stderr. torva.ini and the project file are never changed.\n"
+    "the end the hits are printed to stdout in report order (see --format);\n"
+    "without hits the no-hits message. As in the window only the first 49\n"
+    "search terms are hunted; a longer query is named on stderr. torva.ini is\n"
+    "never changed, a project file only with --save.\n"
     "\n"
     "options:\n"
-    "  --engines ID,ID...  the engines to ask (default: those of the current project,\n"
+    "  --engines ID,ID...  the engines to ask (default: those of the project,\n"
     "                      else every available engine)\n"
     "  --exact 0|1         Exact Match (default: the project's)\n"
     "  --max-files N       Max Files, sent as $HITS (below 1 means 50)\n"
@@ -51,9 +54,36 @@ const char kHuntUsage[] =
     "  --proxy HOST:PORT   go through this HTTP proxy ('' for none)\n"
     "  --timeout MS        period of the timeout tick (retry at 10, abort after 20)\n"
     "  --open              open reports/report.htm with the default program\n"
+    "  --format tsv|csv|json\n"
+    "                      tsv (default): name<TAB>size<TAB>date<TAB>location;\n"
+    "                      csv: RFC 4180 (CRLF line ends, a header line) with the\n"
+    "                      columns name,size,date,location,engine_id,engine_name,term;\n"
+    "                      json: one object a line with those keys (absent texts\n"
+    "                      are null). Texts are the bytes the engines sent; in json,\n"
+    "                      valid UTF-8 is kept and every other byte XX is written\n"
+    "                      as the escape \\udcXX (decode, then encode as UTF-8 with\n"
+    "                      Python's 'surrogateescape' to get the bytes back).\n"
+    "                      engine and term are those of the job that found the\n"
+    "                      hit first.\n"
+    "  --stats             after the Hunt, one line per engine on stderr:\n"
+    "                      'stats id=ID jobs=N hits=N bytes=N first-byte-ms=MED/MAX\n"
+    "                      end-ms=MED/MAX redirects=N name=\"NAME\" outcomes=N:\"TEXT\",...'\n"
+    "                      (hits: links accepted; times from the start of a job to\n"
+    "                      its first and last byte received, median and maximum,\n"
+    "                      '-' when no job received any; outcomes: jobs by the\n"
+    "                      status text they ended with, without its count)\n"
+    "  --project FILE      the project to hunt with instead of torva.ini's: its\n"
+    "                      query (unless QUERY is given), Exact Match, Max Files\n"
+    "                      and engines; the other options override them\n"
+    "  --save              write the Hunt's hits, query and options back into the\n"
+    "                      --project file, as Save does (not when cancelled, nor\n"
+    "                      when no engine delivered a page)\n"
+    "  --new-only          print only hits whose location the project did not hold\n"
+    "                      before the Hunt; stdout then holds nothing else\n"
     "\n"
-    "Exit status: 0 with hits, 1 without, 2 on a usage or start-up error,\n"
-    "130 when Ctrl-C cancelled the Hunt (no report is written then).\n";
+    "Exit status: 0 with hits (with --new-only: with new hits), 1 without, 2 on a\n"
+    "usage or start-up error or when --save could not write the project, 130 when\n"
+    "Ctrl-C cancelled the Hunt (no report is written then).\n";
 
 struct HuntOptions {
   std::optional<std::string> engines;
@@ -64,6 +94,11 @@ struct HuntOptions {
   int proxy_port = 0;
   std::optional<long> timeout;
   bool open = false;
+  cli::HitFormat format = cli::HitFormat::kTsv;
+  bool stats = false;
+  std::optional<std::string> project;
+  bool save = false;
+  bool new_only = false;
   std::optional<std::string> query;
 };
 
@@ -130,11 +165,23 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
     long v = 0;
     if (arg == "--open") {
       o.open = true;
+    } else if (arg == "--stats") {
+      o.stats = true;
+    } else if (arg == "--save") {
+      o.save = true;
+    } else if (arg == "--new-only") {
+      o.new_only = true;
     } else if (arg == "--engines" || arg == "--exact" || arg == "--max-files" ||
-               arg == "--connections" || arg == "--proxy" || arg == "--timeout") {
+               arg == "--connections" || arg == "--proxy" || arg == "--timeout" ||
+               arg == "--format" || arg == "--project") {
       if (!has_value) return arg + " needs a value";
       const char* value = argv[++i];
-      if (arg == "--engines") {
+      if (arg == "--format") {
+        if (!cli::ParseHitFormat(value, &o.format)) return "--format takes tsv, csv or json";
+      } else if (arg == "--project") {
+        if (!*value) return "--project needs a file name";
+        o.project = value;
+      } else if (arg == "--engines") {
         o.engines = value;
       } else if (arg == "--exact") {
         if (!cli::ParseNumber(value, 0, 1, &v)) return "--exact takes 0 or 1";
@@ -173,7 +220,8 @@ std::string ParseArgs(int argc, char** argv, HuntOptions& o) {
       o.query = arg;
     }
   }
-  if (!o.query) return "QUERY is missing";
+  if (!o.query && !o.project) return "QUERY is missing";
+  if (o.save && !o.project) return "--save writes the file of --project, which is missing";
   return "";
 }
 
@@ -218,6 +266,10 @@ class HuntFrontEnd : public platform::FrontEnd {
   explicit HuntFrontEnd(bool open) : open_(open) {}
 
   void JobDone(int slot, const EngineEntry& job) override {
+    if (!(job.request_flags & kRequestVendorJob) && !(job.status_flags & kJobFailed) &&
+        !(job.request_flags & kRequestError)) {
+      ++answered_jobs;
+    }
     std::fprintf(stderr, "[%d] job id=%d status=0x%x request=0x%x hits=%d term=%s\n", slot, job.id,
                  static_cast<unsigned>(job.status_flags), static_cast<unsigned>(job.request_flags),
                  static_cast<int>(job.hits), job.query ? job.query->c_str() : "");
@@ -230,19 +282,50 @@ class HuntFrontEnd : public platform::FrontEnd {
     }
   }
 
+  // Engine jobs that ended without a failure flag.
+  int answered_jobs = 0;
+
  private:
   bool open_;
 };
 
-void PrintHits() {
+// Prints the hits in report order, those whose location is in `known` left
+// out; returns how many were printed.
+long PrintHits(cli::HitFormat format, const std::unordered_set<std::string>* known) {
+  long printed = 0;
+  std::fputs(cli::HitHeader(format).c_str(), stdout);
   ClearWrittenMarks();
   while (FileHit* hit = NextUnwrittenHit()) {
     hit->mark_flags |= kWrittenMark;
-    std::printf("%s\t%s\t%s\t%s\n", hit->name ? hit->name->c_str() : "",
-                hit->size ? hit->size->c_str() : "", hit->date ? hit->date->c_str() : "",
-                hit->location ? hit->location->c_str() : "");
+    if (known && hit->location && known->count(*hit->location)) continue;
+    const std::string line = cli::HitLine(format, *hit);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    ++printed;
   }
   std::fflush(stdout);
+  return printed;
+}
+
+std::string Times(const std::vector<std::uint64_t>& ms) {
+  if (ms.empty()) return "-";
+  return Format("%llu/%llu", static_cast<unsigned long long>(MedianOf(ms)),
+                static_cast<unsigned long long>(MaxOf(ms)));
+}
+
+void PrintStats() {
+  for (const EngineStats& s : g_hunt_stats) {
+    std::string outcomes;
+    for (const auto& [text, count] : s.outcomes) {
+      outcomes += (outcomes.empty() ? "" : ",") + Format("%i:", count) + cli::Quoted(text);
+    }
+    std::fprintf(stderr,
+                 "stats id=%d jobs=%d hits=%ld bytes=%llu first-byte-ms=%s end-ms=%s "
+                 "redirects=%d name=%s outcomes=%s\n",
+                 s.engine_id, s.jobs, s.hits, static_cast<unsigned long long>(s.bytes),
+                 Times(s.first_byte_ms).c_str(), Times(s.end_ms).c_str(), s.redirects,
+                 cli::Quoted(s.name).c_str(), outcomes.c_str());
+  }
+  std::fflush(stderr);
 }
 
 // Runs the loop until the Hunt has ended; Ctrl-C cancels it as Cancel does.
@@ -289,10 +372,25 @@ int CmdHunt(int argc, char** argv) {
 
   StartUp();
   if (g_engines.empty()) return UsageError("no engines (engines.dat missing or empty)");
-  // The current project is torva.ini's, else default.tvs; the command never
-  // writes torva.ini, so naming the default here changes nothing stored.
-  if (!g_settings.filename || g_settings.filename->empty()) g_settings.filename = kDefaultProject;
-  LoadStartupProject();
+  if (o.project) {
+    g_settings.filename = *o.project;
+    // A project that is not there yet is a new one, given a QUERY.
+    if (!LoadProject() && !o.query) return UsageError("cannot read the project " + *o.project);
+  } else {
+    // The current project is torva.ini's, else default.tvs; the command never
+    // writes torva.ini, so naming the default here changes nothing stored.
+    if (!g_settings.filename || g_settings.filename->empty()) {
+      g_settings.filename = kDefaultProject;
+    }
+    LoadStartupProject();
+  }
+  std::optional<std::unordered_set<std::string>> known;
+  if (o.new_only) {
+    known.emplace();
+    for (const FileHit* hit : HitsInListOrder()) {
+      if (hit->location) known->insert(*hit->location);
+    }
+  }
   if (o.engines) {
     const std::string bad = SelectListedEngines(*o.engines);
     if (!bad.empty()) return UsageError(bad);
@@ -309,10 +407,15 @@ int CmdHunt(int argc, char** argv) {
     g_settings.proxy = *o.proxy_host;
     if (!o.proxy_host->empty()) g_settings.port = o.proxy_port;
   }
-  g_project.query = *o.query;
+  if (o.query) g_project.query = *o.query;
+  const std::string query = g_project.query.value_or("");
+  if (query.empty()) return UsageError("QUERY is missing (the project holds none)");
+  // What Find in the window reads from its controls: the query joins the
+  // project's history, as a saved project then shows it.
+  WindowToProjectValues(g_settings.exact != 0, IntToText(g_settings.files), query.c_str());
   // Find hunts the first kMaxSearchTerms terms only; say so rather than
   // leave the others out unseen.
-  const long terms = 1 + static_cast<long>(std::count(o.query->begin(), o.query->end(), ','));
+  const long terms = 1 + static_cast<long>(std::count(query.begin(), query.end(), ','));
   if (terms > kMaxSearchTerms) {
     std::fprintf(stderr,
                  "torvane-cli hunt: the query holds %ld search terms; only the first %d are "
@@ -330,12 +433,25 @@ int CmdHunt(int argc, char** argv) {
     if (cancelled) {
       status = 130;
     } else if (g_total_hits > 0) {
-      PrintHits();
-      status = 0;
+      const long printed = PrintHits(o.format, known ? &*known : nullptr);
+      status = o.new_only && printed == 0 ? 1 : 0;
     } else {
+      // With --new-only stdout holds new hits and nothing else.
       std::string text = ui.no_hits_message.value_or(LoadText(1475));
-      std::printf("%s\n", text.c_str());
+      std::fprintf(o.new_only ? stderr : stdout, "%s\n", text.c_str());
       status = 1;
+    }
+    if (o.stats) PrintStats();
+    if (o.save && !cancelled) {
+      // A Hunt in which every engine failed (the network down, say) would
+      // replace the project's hits with none, and the next run would take
+      // every hit for new.
+      if (frontend.answered_jobs == 0) {
+        std::fprintf(stderr, "torvane-cli hunt: no engine delivered a page; %s is left as it was\n",
+                     o.project->c_str());
+      } else if (!SaveProject()) {
+        status = 2;  // the error box has said why
+      }
     }
   }
   for (int i = 0; i < kMaxSlots; ++i) {

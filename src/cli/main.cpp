@@ -21,7 +21,9 @@ const char kUsage[] =
     "  report PROJECT       write the report set of a saved project into reports/\n"
     "  hunt [options] QUERY run a Hunt and print the hits (see 'hunt --help')\n"
     "  check [options] [--project FILE | -]\n"
-    "                       check that the hits' files are still there (see 'check --help')\n";
+    "                       check that the hits' files are still there (see 'check --help')\n"
+    "  probe ENGINE_ID TERM run one engine's job and explain its page, anchor by\n"
+    "                       anchor (see 'probe --help')\n";
 
 }  // namespace
 
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
   if (!std::strcmp(cmd, "report")) return CmdReport(argc - 2, argv + 2);
   if (!std::strcmp(cmd, "hunt")) return CmdHunt(argc - 2, argv + 2);
   if (!std::strcmp(cmd, "check")) return CmdCheck(argc - 2, argv + 2);
+  if (!std::strcmp(cmd, "probe")) return CmdProbe(argc - 2, argv + 2);
   std::fprintf(stderr, "torvane-cli: unknown command '%s'\n\n%s", cmd, kUsage);
   return 2;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "hunt/hunt_stats.h"
 #include "hunt/response.h"
 #include "hunt/slots.h"
 #include "platform/frontend.h"
@@ -109,6 +110,7 @@ void ResetHuntResults() {
   FreeHitList();
   SeenTreeFree(g_seen_urls);
   g_total_hits = 0;
+  ResetHuntStats();
   g_hunt.next_term = 1;
   g_hunt.engine_cursor = 0;
 }

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "hunt/hunt_state.h"
+#include "hunt/job_observer.h"
 #include "hunt/page_reader.h"
 #include "hunt/slots.h"
 #include "platform/ui.h"
@@ -203,6 +204,8 @@ int FinishResponse(int slot, int more) {
   const char* http = status == 302 ? FindNoCase(answer, "http:") : nullptr;
   if (http) {
     if (s.redirects >= kMaxRedirects) {
+      if (g_job_observer)
+        g_job_observer->AnswerRead(slot, answer, s.received, status, nullptr, true);
       // Endless redirects: give up on this job.
       RecordRequestError(slot, s, answer, head);
       ResetSlot(slot, "too many redirects");
@@ -211,10 +214,14 @@ int FinishResponse(int slot, int more) {
     ++s.redirects;
     const char* location = LocationAddress(answer);
     job.request = RedirectTarget(location ? location : http);
+    if (g_job_observer) {
+      g_job_observer->AnswerRead(slot, answer, s.received, status, &*job.request, false);
+    }
     FreeReceiveBuffer(slot);
     SetSlotState(slot, SlotState::kRedirecting, "redirect");
     return kFinishRedirect;
   }
+  if (g_job_observer) g_job_observer->AnswerRead(slot, answer, s.received, status, nullptr, false);
   if (status != 200 && status != 302) {
     RecordRequestError(slot, s, answer, head);
     ResetSlot(slot, "bad status");

@@ -6,6 +6,8 @@
 
 #include "engines/request.h"
 #include "hunt/hunt_state.h"
+#include "hunt/hunt_stats.h"
+#include "hunt/job_observer.h"
 #include "hunt/response.h"
 #include "platform/frontend.h"
 #include "reports/page_capture.h"
@@ -146,6 +148,7 @@ void StepConnected(int slot) {
     SetSlotStatus(slot, LoadText(1464), selected);
     return;
   }
+  if (g_job_observer) g_job_observer->RequestSent(slot, *request);
   // send may take fewer bytes than offered; the rest follows at once.
   const char* data = request->data();
   int left = static_cast<int>(request->size());
@@ -206,6 +209,7 @@ StepResult StepReceiving(int slot) {
   s.ticks = 0;
   if (s.job) s.job->status_flags &= ~kJobTimedOut;
   if (n > 0) {
+    JobTimingBytes(slot);
     s.received += static_cast<std::size_t>(n);
     s.job_bytes += static_cast<std::size_t>(n);
     if (s.job_bytes > kJobByteLimit) {
@@ -289,6 +293,7 @@ void NoteJobDone(int slot) {
   }
   if (!s.job_reported) {
     s.job_reported = true;
+    CountJobStats(slot, *s.job, s.job_bytes, s.redirects);
     platform::frontend().JobDone(slot, *s.job);
   }
 }
@@ -300,6 +305,7 @@ StepResult BeginJob(int slot) {
   s.job_ticks = 0;
   s.job_bytes = 0;
   s.job_reported = false;
+  JobTimingBegin(slot);
   return OpenAndLookUp(slot);
 }
 

@@ -48,6 +48,10 @@ class Host {
   virtual bool Run(unsigned timeout_ms = 0) = 0;
   // Makes the running (or the next) Run return true.
   virtual void Quit() = 0;
+  // Milliseconds on a clock that only moves forward (its start means
+  // nothing); what the Hunt measures its jobs with. Default: the system's
+  // steady clock.
+  virtual std::uint64_t NowMs();
 };
 
 // The Host in use; never null (a ManualHost until one is installed).
@@ -57,7 +61,8 @@ Host* SetHost(Host* h);
 
 // A loop without a clock, for the core's tests: posted messages are queued
 // and delivered by Run (or Pump) in order; timers only run when a test calls
-// FireTimer. Run returns true after Quit, false when the queue is empty.
+// FireTimer, and the time is what the test sets. Run returns true after
+// Quit, false when the queue is empty.
 class ManualHost : public Host {
  public:
   void SetHandler(MessageHandler handler) override;
@@ -72,6 +77,9 @@ class ManualHost : public Host {
   int Pump();
   // Delivers one tick of a running timer; false when it isn't running.
   bool FireTimer(unsigned id);
+  // The clock stands still unless a test moves it.
+  std::uint64_t NowMs() override { return now_ms; }
+  std::uint64_t now_ms = 0;
 
   struct Message {
     unsigned msg;

@@ -1,5 +1,6 @@
 // The accessors of the net and host seams, the absent network that stands in
 // until an adapter is installed, and the clockless ManualHost for tests.
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -61,6 +62,12 @@ Host* SetHost(Host* h) {
   Host* old = g_host;
   g_host = h;
   return old;
+}
+
+std::uint64_t Host::NowMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
 }
 
 void ManualHost::SetHandler(MessageHandler handler) {

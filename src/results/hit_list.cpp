@@ -254,8 +254,8 @@ using store_internal::HitOf;
 using store_internal::InsertIntoList;
 using store_internal::NewHit;
 
-void AddFileHit(std::string location, std::string name, const char* size, const char* date,
-                std::int32_t tag) {
+FileHit& AddFileHit(std::string location, std::string name, const char* size, const char* date,
+                    std::int32_t tag) {
   FileHit hit;
   hit.name = std::move(name);
   hit.location = std::move(location);
@@ -268,6 +268,7 @@ void AddFileHit(std::string location, std::string name, const char* size, const 
   AddToReport(z);
   // The row goes to the end: during a Hunt the list shows arrival order.
   AppendHitRow(&HitOf(z));
+  return HitOf(z);
 }
 
 void AppendLoadedHit(FileHit hit) {

@@ -14,6 +14,11 @@ struct FileHit {
   std::optional<std::string> date;
   std::uint32_t mark_flags = 0;  // kWrittenMark during a report run
   std::int32_t tag = 0;
+  // Where a Hunt found it first: the engine's ID and the index of the search
+  // term (g_hunt's terms). 0 and -1 for a hit that no Hunt made (a
+  // project's); neither goes into project files.
+  std::int32_t engine_id = 0;
+  std::int32_t term_index = -1;
 };
 constexpr std::uint32_t kWrittenMark = 2;
 
@@ -23,9 +28,9 @@ constexpr std::uint32_t kWrittenMark = 2;
 
 // Creates a hit in name order (ascending StrICmp, equal names in the order
 // added) and shows it as a new row at the end of the results list.
-// size: absent or containing "<" gives no size.
-void AddFileHit(std::string location, std::string name, const char* size, const char* date,
-                std::int32_t tag);
+// size: absent or containing "<" gives no size. Returns the new hit.
+FileHit& AddFileHit(std::string location, std::string name, const char* size, const char* date,
+                    std::int32_t tag);
 // Appends a hit at the tail, out of order (the project loader keeps file
 // order this way). Later AddFileHit calls still place hits where a walk
 // from the head would.

@@ -330,6 +330,23 @@ class TermMatcher {
   std::string term_;  // folded
 };
 
+// Whether p begins an anchor tag: "<a" and a blank or ">", any case.
+bool IsAnchorTag(const char* p) {
+  return (p[1] == 'a' || p[1] == 'A') && (IsBlank(p[2]) || p[2] == '>');
+}
+
+// The test that turned a link down, asked again in the order the scan asks
+// them; only for an observer, so a Hunt never runs it.
+AnchorVerdict RejectionOf(bool link, const std::string& href,
+                          const std::optional<std::string>& name, const TermMatcher& matcher,
+                          bool takes_http, bool exact, const char* term, int type) {
+  if (!link) return AnchorVerdict::kNoLink;
+  if (!name || !matcher.FoundIn(name->c_str())) return AnchorVerdict::kNoTerm;
+  if (!takes_http && !FindNoCase(href.c_str(), "ftp:")) return AnchorVerdict::kNoFtp;
+  if (exact && !ExactAccepts(*name, term, type)) return AnchorVerdict::kExactMatch;
+  return AnchorVerdict::kAlreadySeen;
+}
+
 void TidyString(std::string& s) {
   if (s.empty()) return;
   TidyWhitespace(&s[0]);
@@ -387,7 +404,8 @@ char* TidyWhitespace(char* text) {
 }
 
 int ParseResultPage(char* page, std::size_t length, int type, const char* term, bool exact,
-                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit) {
+                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit,
+                    ParseObserver* observer) {
   if (!page) return 0;
   // page[length] is the caller's terminator; setting it again costs nothing
   // and keeps every scan below inside the buffer whatever the bytes are.
@@ -439,7 +457,8 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     std::string href;
     std::optional<std::string> name;
     bool take = false;
-    if (links.Extract(p, href, name) && name && matcher.FoundIn(name->c_str()) &&
+    const bool link = links.Extract(p, href, name) != 0;
+    if (link && name && matcher.FoundIn(name->c_str()) &&
         (takes_http || FindNoCase(href.c_str(), "ftp:"))) {
       take = !exact || ExactAccepts(*name, term, type);
     }
@@ -451,13 +470,20 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
       }
     }
     if (!take) {
+      if (observer && (link || IsAnchorTag(p))) {
+        static const std::string kNone;
+        observer->Anchor({RejectionOf(link, href, name, matcher, takes_http, exact, term, type),
+                          static_cast<std::size_t>(p - page), href, name ? *name : kNone, kNone, "",
+                          "", false});
+      }
       const char* gt = links.TagEnd(p);
       p = gt ? const_cast<char*>(gt) + 1 : nullptr;
       continue;
     }
 
     // A new hit.
-    hit_anchors.insert(static_cast<std::size_t>(p - page));
+    const std::size_t anchor = static_cast<std::size_t>(p - page);
+    hit_anchors.insert(anchor);
     TidyString(href);
     TidyString(*name);
     if (name->size() > kHitNameMax) name->resize(kHitNameMax);
@@ -472,9 +498,16 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     // The location may differ from the href looked up above (tidied blanks,
     // a service's prefix, a location built from page text), so an earlier
     // page may have made it a hit already: one location is one hit.
-    if (SeenTreeLookup(seen.get(), f.location.c_str())) continue;
-    SeenTreeInsert(seen, f.location.c_str(), 1);
-    if (!IsDigit(f.size[0])) f.size[0] = '\0';
+    const bool seen_before = SeenTreeLookup(seen.get(), f.location.c_str()) != 0;
+    if (!seen_before) {
+      SeenTreeInsert(seen, f.location.c_str(), 1);
+      if (!IsDigit(f.size[0])) f.size[0] = '\0';
+    }
+    if (observer) {
+      observer->Anchor({seen_before ? AnchorVerdict::kAlreadySeen : AnchorVerdict::kHit, anchor,
+                        href, *name, f.location, f.size, f.date, !complete});
+    }
+    if (seen_before) continue;
     if (on_hit) on_hit(std::move(*name), std::move(f.location), f.size, f.date);
   }
   return accepted;

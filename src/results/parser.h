@@ -29,6 +29,38 @@ constexpr std::size_t kHitNameMax = 80;
 using PageHitSink =
     std::function<void(std::string name, std::string location, const char* size, const char* date)>;
 
+// What the scan made of one anchor ("<a ..."), for explaining a page to
+// whoever writes an engine entry; a Hunt passes no observer.
+enum class AnchorVerdict {
+  kNoLink,       // no usable href (none, or one holding "#")
+  kNoTerm,       // the link text lacks the search term (or there is no text)
+  kNoFtp,        // the href lacks "ftp:" and the type takes no http links
+  kExactMatch,   // Exact Match is on and the text is not the term
+  kAlreadySeen,  // its location is a hit already (this page or an earlier one)
+  kHit,          // a new hit
+};
+struct AnchorNote {
+  AnchorVerdict verdict;
+  std::size_t offset;  // of the anchor's "<" in the page
+  // As the link extraction gave them (empty for kNoLink; text empty when
+  // the anchor had none).
+  const std::string& href;
+  const std::string& text;
+  // kHit and a kAlreadySeen found by its rule's location: the hit's
+  // location, size and date; otherwise empty.
+  const std::string& location;
+  const char* size;
+  const char* date;
+  // kHit: the type's rule found nothing more, so the scan of the page ends
+  // with this anchor.
+  bool ends_scan;
+};
+class ParseObserver {
+ public:
+  virtual ~ParseObserver() = default;
+  virtual void Anchor(const AnchorNote& note) = 0;
+};
+
 // Reads one engine answer page laid out as engine type `engine_type`: every
 // link whose text holds term (ignoring case; with exact, the whole text must
 // equal it unless the type is 5) and whose target is an ftp: location (any
@@ -37,9 +69,11 @@ using PageHitSink =
 // href, and by the location the type's rule makes of it) is only counted.
 // page is writable and page[length] is its terminator; the first NUL ends
 // the page, and type 5 writes one NUL into it. Returns the accepted count
-// (new hits plus links already seen); 0 for a null page.
+// (new hits plus links already seen); 0 for a null page. An observer is told
+// the verdict on every anchor.
 int ParseResultPage(char* page, std::size_t length, int engine_type, const char* term, bool exact,
-                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit);
+                    std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit,
+                    ParseObserver* observer = nullptr);
 
 // Copies from src until stop, the end of src or n characters, whichever
 // comes first, and terminates dst (n + 1 bytes). Returns dst; nothing is

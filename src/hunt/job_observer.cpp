@@ -1,0 +1,3 @@
+#include "hunt/job_observer.h"
+
+JobObserver* g_job_observer = nullptr;
