@@ -228,6 +228,8 @@ int LoadProject() {
   FileHandle f = HasPath() ? FileOpenRead(g_settings.filename->c_str()) : nullptr;
   if (!f) {
     EmptyResultsList();
+    // A catalogue page shown meanwhile keeps its rows.
+    if (g_right_tab != 0) FillResultsList();
     return 0;
   }
   platform::ui().WaitCursor(true);
@@ -253,7 +255,8 @@ int LoadProject() {
   ShowFilesFound();
   platform::frontend().ProjectToWindow();
   SetWindowTitle();
-  if (g_right_tab == 0) FillResultsList();
+  // The hits on the results page; a catalogue page gets its rows back.
+  FillResultsList();
   platform::frontend().UpdateEngineCount();
   platform::ui().WaitCursor(false);
   if (reader.TooLong()) ErrorBox(reader.TooLongText());
@@ -300,25 +303,20 @@ HistoryChange WindowToProjectValues(bool exact_ticked, const char* max_files_tex
   if (query.size() > static_cast<std::size_t>(kQueryLimit)) query.resize(kQueryLimit);
   g_project.query = query;
 
-  int first_free = -1;
-  for (int i = 0; i < kHistorySize; ++i) {
-    const auto& entry = g_project.history[static_cast<std::size_t>(i)];
-    if (!entry) {
-      if (first_free < 0) first_free = i;
-      continue;
-    }
-    if (StrICmp(entry->c_str(), query.c_str()) == 0) return HistoryChange::kNone;
+  HistoryChange change;
+  auto& history = g_project.history;
+  for (const auto& entry : history) {
+    if (entry && StrICmp(entry->c_str(), query.c_str()) == 0) return change;
   }
-  if (first_free >= 0) {
-    g_project.history[static_cast<std::size_t>(first_free)] = query;
-    return HistoryChange::kInsertTop;
-  }
-  for (int i = kHistorySize - 1; i > 0; --i) {
-    g_project.history[static_cast<std::size_t>(i)] =
-        std::move(g_project.history[static_cast<std::size_t>(i - 1)]);
-  }
-  g_project.history[0] = query;
-  return HistoryChange::kDropAndInsert;
+  // Newest first: the entries above the first free one move down into it;
+  // a full history gives up entry 9, the oldest.
+  std::size_t free_at = 0;
+  while (free_at < kHistorySize - 1 && history[free_at]) ++free_at;
+  change.entered = true;
+  change.dropped = std::move(history[free_at]);
+  for (std::size_t i = free_at; i > 0; --i) history[i] = std::move(history[i - 1]);
+  history[0] = query;
+  return change;
 }
 
 void ProjectToWindow() {

@@ -54,16 +54,19 @@ void SelectEnginesFromList(const char* text);
 // frontend.h); the functions below are the core's side of it.
 
 // What the query field's drop-down list must do after WindowToProjectValues.
-enum class HistoryChange {
-  kNone,           // the query was already in the history
-  kInsertTop,      // insert the query as the list's first item
-  kDropAndInsert,  // delete the item at position 10 (if any), then insert on top
+struct HistoryChange {
+  bool entered = false;  // the query is the new entry 0: insert it as the list's first item
+  // The entry pushed off the end by it: its item leaves the list.
+  std::optional<std::string> dropped;
 };
 // The "window to project" rules on values the front end has read from the
 // controls: exact from the check box, max files from its text (below 1 or
 // not a number gives 50), the query (at most 2047 characters) and its place
-// in the history (an entry equal to it ignoring ASCII case leaves the
-// history alone; else the first free entry, or all move down one).
+// in the history. An entry equal to it ignoring ASCII case leaves the
+// history alone; otherwise it becomes entry 0 and the entries before the
+// first free one move down one, so that a full history drops entry 9, its
+// oldest. (Filling the first free entry instead would put the newest query
+// last, where the next query into a full history drops it.)
 HistoryChange WindowToProjectValues(bool exact_ticked, const char* max_files_text,
                                     const char* query_text);
 // The core's "project to window" through the seam: the query field's text,

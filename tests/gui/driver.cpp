@@ -252,6 +252,28 @@ std::string DumpStatusBar(HWND bar) {
 
 // ---- windows -----------------------------------------------------------------------
 
+// A combo box's drop-down list, top to bottom. Wine hands the item texts
+// across processes as wide text only: they are asked for so, and turned
+// into the program's code page here.
+std::vector<std::string> ComboItems(HWND combo) {
+  std::vector<std::string> items;
+  const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring wide(static_cast<std::size_t>(len > 0 ? len : 0) + 1, L'\0');
+    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                                     reinterpret_cast<LPARAM>(&wide[0]));
+    wide.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    std::string text(wide.size() * 2 + 1, '\0');
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                            static_cast<int>(text.size()), nullptr, nullptr);
+    text.resize(static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+    items.push_back(Quote(text));
+  }
+  return items;
+}
+
 std::string DumpControl(HWND parent, HWND h) {
   RECT r{};
   GetWindowRect(h, &r);
@@ -271,6 +293,8 @@ std::string DumpControl(HWND parent, HWND h) {
     out += "," + DumpTab(h);
   } else if (cls == "msctls_statusbar32") {
     out += "," + DumpStatusBar(h);
+  } else if (cls == "ComboBox") {
+    out += ",\"items\":" + List(ComboItems(h));
   } else if (cls == "Button") {
     const LRESULT check = SendMessageA(h, BM_GETCHECK, 0, 0);
     out += ",\"checked\":" + std::string(check == BST_CHECKED ? "true" : "false");
@@ -342,8 +366,8 @@ int Post(HWND to, UINT msg, WPARAM w, LPARAM l) {
     if (!IsWindow(to)) break;
     Sleep(20);
   }
-  std::fprintf(stderr, "cannot post message %u to window %s (error %lu)\n", msg,
-               Handle(to).c_str(), GetLastError());
+  std::fprintf(stderr, "cannot post message %u to window %s (error %lu)\n", msg, Handle(to).c_str(),
+               GetLastError());
   return 1;
 }
 
@@ -359,11 +383,11 @@ HWND Control(HWND window, const char* id_text) {
 int Type(HWND window, const char* id_text, const std::string& text) {
   HWND field = Control(window, id_text);
   if (!field) return 1;
-  if (ClassOf(field) == "ComboBox") {
-    HWND edit = FindWindowExA(field, nullptr, "Edit", nullptr);
-    if (!edit) return 1;
-    field = edit;
-  }
+  // A combo box types into its edit field; the extended one of the file
+  // dialogs holds that inside a combo box of its own.
+  if (ClassOf(field) == "ComboBoxEx32") field = FindWindowExA(field, nullptr, "ComboBox", nullptr);
+  if (field && ClassOf(field) == "ComboBox") field = FindWindowExA(field, nullptr, "Edit", nullptr);
+  if (!field) return 1;
   SendMessageA(field, EM_SETSEL, 0, -1);
   if (text.empty()) {
     SendMessageA(field, WM_CHAR, VK_BACK, 1);

@@ -684,6 +684,181 @@ class SixtyWordQuery(GuiCase):
         self.assertEqual(self.quit(), 1)
 
 
+IDM_OPEN, IDM_SAVE, IDM_SAVE_AS, IDM_DELETE = 173, 174, 175, 176
+FILE_NAME_FIELD = 1148  # the file name box of the system's file dialogs
+IDCANCEL, IDYES, IDNO = 2, 6, 7
+HINT = "Enter a list of Keywords to Search For"
+
+
+def project_body(path):
+    """The hits a project file holds, as the results list shows them:
+    (name, size, URL)."""
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").split("\n")
+    body = lines[lines.index("BODY=") + 1:]
+    hits = [re.match(r"^(.*)<1>(.*)<2>(.*)<3>(.*)<4>", line) for line in body if line]
+    return [[m.group(1), m.group(3), m.group(2)] for m in hits]
+
+
+class ProjectCase(GuiCase):
+    maxDiff = None
+
+    def title(self):
+        return self.look()["title"]
+
+    def history(self):
+        return control(self.look(), g.IDC_QUERY)["items"]
+
+    def file_dialog(self, command, title, name):
+        self.session.command(self.main, command)
+        dialog = self.session.wait_window(title)
+        self.assertEqual(dialog["title"], title)
+        self.session.type(dialog["hwnd"], FILE_NAME_FIELD, windows_path(name))
+        self.close_dialog(dialog, g.IDOK)
+
+    def save_query(self, query):
+        """The query typed, then File > Save: the window goes into the project."""
+        self.session.type(self.main, g.IDC_QUERY, query)
+        self.session.command(self.main, IDM_SAVE)
+        path = os.path.join(self.work, "default.tvs")
+
+        def saved():
+            with open(path, "rb") as f:
+                return b"\nquery=%s\n" % query.encode() in f.read()
+        until(lambda: os.path.exists(path) and saved(), "%r saved" % query, 10)
+
+
+
+class ProjectSaveAsOpen(ProjectCase):
+    def test_save_as_then_open_in_a_new_run(self):
+        self.session.start_server(self.work)
+        self.ini()
+        self.start()
+        self.grow()
+        self.assertEqual(self.title(), "Torvane 3.01 - [default.tvs]")
+        self.assertEqual(self.history(), [HINT])
+        for row in (0, 3, 5):
+            self.click_engine(row)
+        until(lambda: self.count_label() == " 3/19", "three engines ticked", 10)
+        self.session.type(self.main, g.IDC_MAX_FILES, "7")
+        self.session.click(self.main, g.IDC_EXACT_MATCH)
+        self.session.type(self.main, g.IDC_QUERY, "readme")
+        self.session.click(self.main, g.IDC_FIND)
+        found = rows(self.wait_hunt_over(), g.IDC_RESULTS_LIST)
+        self.assertGreater(len(found), 0)
+
+        # The same query in other letters is not a new entry; ten entries
+        # full, a new query drops the oldest.
+        self.save_query("README")
+        self.assertEqual(self.history(), ["readme", HINT])
+        for i in range(2, 12):
+            self.save_query("q%02d" % i)
+        newest_first = ["q%02d" % i for i in range(11, 1, -1)]
+        self.assertEqual(self.history(), newest_first + [HINT])
+
+        # Without an extension the name gets ".tvs"; in a directory whose
+        # name holds a "." as well (the dialog adds its default extension).
+        self.file_dialog(IDM_SAVE_AS, "Save Torvane Search As", os.path.join(self.work, "mine"))
+        saved = os.path.join(self.work, "mine.tvs")
+        until(lambda: os.path.exists(saved), "mine.tvs written", 10)
+        self.assertEqual(self.title(), "Torvane 3.01 - [mine.tvs]")
+        os.mkdir(os.path.join(self.work, "old.v2"))
+        self.file_dialog(IDM_SAVE_AS, "Save Torvane Search As",
+                         os.path.join(self.work, "old.v2", "other"))
+        until(lambda: os.listdir(os.path.join(self.work, "old.v2")), "a file in old.v2", 10)
+        self.assertEqual(os.listdir(os.path.join(self.work, "old.v2")), ["other.tvs"])
+        self.assertEqual(self.title(), "Torvane 3.01 - [other.tvs]")
+        with open(saved, "rb") as f:
+            header = f.read().decode("latin-1").split("\nBODY=\n")[0].split("\n")
+        self.assertEqual(header, ["OWNER=Torvane 301", "query=q11", "exact=1", "files=7"]
+                         + ["history%d=%s" % (i, q) for i, q in enumerate(newest_first)]
+                         + ["engine=1,4,6,"])
+        self.assertEqual(sorted(map(tuple, project_body(saved))), sorted(map(tuple, found)))
+        self.assertEqual(self.quit(), 1)
+
+        # A new run on a fresh default project, then Open.
+        settings = read_ini(self.work)
+        settings.update(filename="default.tvs", exact="0", files="50")
+        write_ini(self.work, settings)
+        os.remove(os.path.join(self.work, "default.tvs"))
+        self.start()
+        self.grow()
+        window = self.look()
+        self.assertEqual(control(window, g.IDC_MAX_FILES)["text"], "50")
+        self.assertFalse(control(window, g.IDC_EXACT_MATCH)["checked"])
+        self.assertEqual(rows(window, g.IDC_RESULTS_LIST), [])
+        self.assertEqual(control(window, g.IDC_QUERY)["text"], "")
+        self.assertEqual(self.count_label(), " 0/19")
+        self.file_dialog(IDM_OPEN, "Open Project", saved)
+        until(lambda: self.title() == "Torvane 3.01 - [mine.tvs]", "mine.tvs opened", 10)
+        window = self.look()
+        self.assertEqual(control(window, g.IDC_QUERY)["text"], "q11")
+        self.assertEqual(control(window, g.IDC_MAX_FILES)["text"], "7")
+        self.assertTrue(control(window, g.IDC_EXACT_MATCH)["checked"])
+        # The list sorts what a load adds.
+        self.assertEqual(control(window, g.IDC_QUERY)["items"], sorted(newest_first))
+        self.assertEqual(self.count_label(), " 3/19")
+        self.assertEqual(self.states(window), [2, 1, 1, 2, 1, 2] + [1] * 12 + [3])
+        self.assertEqual(rows(window, g.IDC_RESULTS_LIST), project_body(saved))
+        self.assertEqual(self.quit(), 1)
+
+
+
+class ProjectDelete(ProjectCase):
+    def test_delete_asks_and_open_stays_during_a_hunt(self):
+        self.session.start_server(self.work, "--hang-seconds", "60")
+        project = os.path.join(self.work, "p.tvs")
+        text = ("OWNER=Torvane 301\nquery=zip\nexact=0\nfiles=9\nhistory0=zip\nengine=2,\n"
+                "BODY=\nb.zip<1>ftp://h/b.zip<2>12 KB<3><4>0<5>0\n")
+        with open(project, "w", newline="\n") as f:
+            f.write(text)
+        self.ini(filename="p.tvs")
+        self.start()
+        before = self.look()
+        self.assertEqual(rows(before, g.IDC_RESULTS_LIST), [["b.zip", "12 KB", "ftp://h/b.zip"]])
+        self.assertEqual(control(before, g.IDC_QUERY)["text"], "zip")
+        self.assertEqual(before["title"], "Torvane 3.01 - [p.tvs]")
+
+        self.session.command(self.main, IDM_DELETE)
+        box = self.session.wait_window("Confirmation")
+        self.assertIn("Do you wish to delete the current Search project?",
+                      [c["text"] for c in box["controls"]])
+        self.close_dialog(box, IDNO)
+        after = self.look()
+        for cid in (g.IDC_RESULTS_LIST, g.IDC_QUERY, g.IDC_MAX_FILES):
+            self.assertEqual(control(after, cid), control(before, cid), cid)
+        self.assertEqual(after["title"], before["title"])
+        with open(project) as f:
+            self.assertEqual(f.read(), text)
+
+        self.session.command(self.main, IDM_DELETE)
+        self.close_dialog(self.session.wait_window("Confirmation"), IDYES)
+        until(lambda: not os.path.exists(project), "p.tvs deleted", 10)
+        window = self.look()
+        self.assertEqual(window["title"], "Torvane 3.01 - [default.tvs]")
+        self.assertEqual(rows(window, g.IDC_RESULTS_LIST), [])
+        self.assertEqual(control(window, g.IDC_QUERY)["text"], "")
+        self.assertFalse(control(window, g.IDC_FIND)["enabled"])
+        # Options, engines and history stay.
+        self.assertEqual(control(window, g.IDC_MAX_FILES)["text"], "9")
+        self.assertEqual(control(window, g.IDC_QUERY)["items"], ["zip"])
+        self.assertEqual(self.count_label(), " 1/19")
+
+        # During a Hunt Delete is greyed; Open is not.
+        self.session.type(self.main, g.IDC_QUERY, "hang")
+        self.session.click(self.main, g.IDC_FIND)
+        until(lambda: self.session.requests(), "the request at the server", 20)
+        self.session.command(self.main, IDM_DELETE)
+        self.session.command(self.main, IDM_OPEN)
+        dialog = self.session.wait_window("Open Project")
+        self.assertIsNone(self.session.find_window("Confirmation"))
+        self.close_dialog(dialog, IDCANCEL)
+        self.assertTrue(self.hunting())
+        self.session.click(self.main, g.IDC_CANCEL)
+        self.wait_hunt_over(20)
+        self.assertEqual(self.quit(), 1)
+
+
 def stop(signum, frame):
     # A test stopped from outside still stops what it started.
     raise SystemExit("stopped by signal %d" % signum)

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "engines/engines.h"
+#include "hunt/controller.h"
 #include "platform/headless_ui.h"
+#include "projects/project_commands.h"
 #include "results/store.h"
 #include "unit/test_dir.h"
 #include "util/file.h"
@@ -47,6 +50,7 @@ class ProjectTest : public TempDirTest {
     }
   }
   void TearDown() override {
+    g_hunt = HuntState{};
     platform::SetUi(nullptr);
     FreeHitList();
     g_engines.clear();
@@ -233,6 +237,63 @@ TEST_F(ProjectTest, SaveAndLoadFailures) {
   for (const auto& line : ui_.log) EXPECT_NE(line.rfind("box ", 0), 0u) << line;
 }
 
+TEST_F(ProjectTest, OpenDuringAHuntKeepsItsHitsWithTheProjectLeft) {
+  WriteFile("other.tvs", "query=zip\nengine=7,\nBODY=\nb<1>ftp://h/b<2><3><4>0<5>0\n");
+  g_project.query = "readme";
+  g_engines[0].selected = 1;
+  g_hunt.running = 1;
+  g_hunt.run_kind = kRunHunt;
+  AddFileHit("ftp://h/readme", "readme", nullptr, nullptr, 0);
+  OpenProject("other.tvs");
+  // The Hunt is over: its later pages can't land in the project opened.
+  EXPECT_EQ(g_hunt.running, 0);
+  EXPECT_EQ(ui_.slot_status[0], " Hunt Cancelled");  // (slot texts start with a blank)
+  EXPECT_EQ(ReadFile("p.tvs"),
+            "OWNER=Torvane 301\nquery=readme\nexact=1\nfiles=50\nengine=3,\nBODY=\n"
+            "readme<1>ftp://h/readme<2><3><4>0<5>0\n");
+  EXPECT_EQ(Project(), "zip|1|50|e1|n1\nb|ftp://h/b|-|-|0|0");
+  EXPECT_EQ(*g_settings.filename, "other.tvs");
+
+  // Unreadable: nothing of it shows, but the title names it, as Save writes it.
+  OpenProject("missing.tvs");
+  EXPECT_EQ(ReadFile("other.tvs"),
+            "OWNER=Torvane 301\nquery=zip\nexact=1\nfiles=50\nengine=7,\nBODY=\n"
+            "b<1>ftp://h/b<2><3><4>0<5>0\n");
+  EXPECT_EQ(Project(), "zip|1|50|e1|n0");
+  EXPECT_NE(std::find(ui_.log.begin(), ui_.log.end(), "title Torvane 3.01 - [missing.tvs]"),
+            ui_.log.end());
+}
+
+TEST_F(ProjectTest, DeleteAsksThenRemovesTheFileAndEmptiesTheQuery) {
+  g_project.query = "zip";
+  g_project.history[0] = "zip";
+  g_engines[1].selected = 1;
+  AppendLoadedHit(Hit("b", "ftp://h/b", nullptr, nullptr));
+  ASSERT_EQ(SaveProject(), 1);
+  const std::string saved = ReadFile("p.tvs");
+  ui_.answer = platform::kIdNo;
+  EXPECT_EQ(DeleteProject(), 0);
+  EXPECT_EQ(ReadFile("p.tvs"), saved);
+  EXPECT_EQ(Project(), "zip|1|50|h0=zip|e1|n0\nb|ftp://h/b|-|-|0|0");
+
+  ui_.answer = platform::kIdYes;
+  ui_.log.clear();
+  EXPECT_EQ(DeleteProject(), 1);
+  EXPECT_FALSE(std::ifstream("p.tvs").good());
+  EXPECT_EQ(*g_settings.filename, "default.tvs");
+  // Options, engines and history stay; the query and the hits go.
+  EXPECT_EQ(Project(), "-|1|50|h0=zip|e1|n0");
+  EXPECT_EQ(Text(platform::kMainWindow, IDC_QUERY), "");
+  for (const char* shown : {"box Confirmation|Do you wish to delete the current Search project?|36",
+                            "title Torvane 3.01 - [default.tvs]", "enable 101:1008|0"})
+    EXPECT_NE(std::find(ui_.log.begin(), ui_.log.end(), shown), ui_.log.end()) << shown;
+  // Nothing on disk any more: a second Delete is no error.
+  EXPECT_EQ(DeleteProject(), 1);
+  EXPECT_EQ(std::count_if(ui_.log.begin(), ui_.log.end(),
+                          [](const std::string& l) { return l.rfind("box Error", 0) == 0; }),
+            0);
+}
+
 TEST_F(ProjectTest, WindowValuesAndHistory) {
   constexpr int kDefaultMaxFiles = 50;
   // Max Files as Windows reads a signed number; failure or below 1: 50.
@@ -248,16 +309,26 @@ TEST_F(ProjectTest, WindowValuesAndHistory) {
     EXPECT_EQ(g_project.max_files, files) << text;
   }
   EXPECT_EQ(g_project.exact, 1);
-  EXPECT_EQ(WindowToProjectValues(false, "5", "ONE"), HistoryChange::kInsertTop);  // behind "q"
+  const auto entered = [](const char* query) {
+    const HistoryChange c = WindowToProjectValues(false, "5", query);
+    return c.entered ? "in, dropped " + c.dropped.value_or("-") : std::string("kept");
+  };
+  EXPECT_EQ(entered("ONE"), "in, dropped -");
   EXPECT_EQ(g_project.exact, 0);
-  EXPECT_EQ(WindowToProjectValues(false, "5", "one"), HistoryChange::kNone);  // case is ignored
+  EXPECT_EQ(entered("one"), "kept");  // case is ignored
   EXPECT_EQ(g_project.query, "one");
-  for (int i = 2; i < kHistorySize; ++i) {
-    EXPECT_EQ(WindowToProjectValues(true, "5", Format("q%i", i).c_str()),
-              HistoryChange::kInsertTop);
-  }
-  EXPECT_EQ(WindowToProjectValues(true, "5", "new"), HistoryChange::kDropAndInsert);
-  EXPECT_EQ(Project(), "new|1|5|h0=new|h1=q|h2=ONE|h3=q2|h4=q3|h5=q4|h6=q5|h7=q6|h8=q7|h9=q8|n0");
+  for (int i = 2; i < kHistorySize; ++i)
+    EXPECT_EQ(entered(Format("q%i", i).c_str()), "in, dropped -");
+  // Full: the newest goes to the top and the oldest, "q", falls off.
+  EXPECT_EQ(entered("new"), "in, dropped q");
+  EXPECT_EQ(Project(), "new|0|5|h0=new|h1=q9|h2=q8|h3=q7|h4=q6|h5=q5|h6=q4|h7=q3|h8=q2|h9=ONE|n0");
+  // A history loaded with gaps: only the entries above the first gap move.
+  for (auto& h : g_project.history) h.reset();
+  for (int i : {0, 1, 3, 9}) g_project.history[i] = std::string(1, static_cast<char>('a' + i));
+  EXPECT_EQ(entered("new"), "in, dropped -");
+  EXPECT_EQ(Project(), "new|0|5|h0=new|h1=a|h2=b|h3=d|h9=j|n0");
+  EXPECT_EQ(SaveAsPath("C:\\w\\name"), "C:\\w\\name.tvs");
+  EXPECT_EQ(SaveAsPath("C:\\w.d\\name"), "C:\\w.d\\name");
   EXPECT_EQ(ProjectFileName("C:\\dir.x\\a.tvs"), "a.tvs");
   EXPECT_EQ(ProjectFileName("d/plain.tvs"), "plain.tvs");
 }

@@ -199,6 +199,11 @@ void ClearAllEngines() {
   platform::frontend().UpdateEngineCount();
 }
 
+void ShowEngineSelection() {
+  int row = 0;
+  for (EngineEntry& e : g_engines) UpdateEngineRow(&e, row++);
+}
+
 void DefaultEngines() {
   ClearAllEngines();
   for (int row = 0; row < 2 && row < static_cast<int>(g_engines.size()); ++row) {

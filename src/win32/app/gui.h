@@ -71,6 +71,8 @@ void DestroyEngineImages();
 void SelectAllEngines();
 void ClearAllEngines();
 void DefaultEngines();
+// Every row's check mark drawn again from the engines' selected flags.
+void ShowEngineSelection();
 // Popup codes: 4 open, 5 copy, 9 select, 2 clear.
 constexpr int kEngineOpen = 4;
 constexpr int kEngineCopy = 5;
@@ -99,6 +101,12 @@ bool ShowPopup(HWND owner, POINT screen, PopupKind kind);
 // ---- commands (main_commands.cpp) -------------------------------------------
 // WM_COMMAND of the main window; false for what it does not handle.
 bool OnMainCommand(HWND main, int id);
+
+// ---- project commands (project_commands.cpp) ---------------------------------
+void OpenProjectCommand();
+void SaveProjectCommand();
+void SaveProjectAsCommand();
+void DeleteProjectCommand();
 
 // ---- dialogs -----------------------------------------------------------------
 void RunStatusDialog();

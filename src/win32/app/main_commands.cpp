@@ -17,12 +17,11 @@ namespace {
 
 constexpr char kFaqPage[] = TORVANE_FAQ_PAGE;
 
-// Commands whose work comes with the project dialogs, the hit and catalogue
-// actions and the version check.
-constexpr int kNotYet[] = {IDM_OPEN,          IDM_SAVE_AS,   IDM_DELETE,    IDM_VERSION_CHECK,
-                           IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,  IDM_HIT_DELETE,
-                           IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY, IDM_SOFT_HOME,
-                           IDC_HOME,          IDC_INFO,      IDC_GET_IT};
+// Commands whose work comes with the hit and catalogue actions and the
+// version check.
+constexpr int kNotYet[] = {IDM_VERSION_CHECK, IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,
+                           IDM_HIT_DELETE,    IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY,
+                           IDM_SOFT_HOME,     IDC_HOME,          IDC_INFO,      IDC_GET_IT};
 
 void NotAvailableYet() {
   platform::ui().MessageBox("This command is not available yet.", TORVANE_PRODUCT_NAME,
@@ -102,8 +101,17 @@ bool OnMainCommand(HWND main, int id) {
       EnginePopupAction(kEngineClear);
       platform::frontend().UpdateEngineCount();
       return true;
+    case IDM_OPEN:
+      OpenProjectCommand();
+      return true;
     case IDM_SAVE:
-      SaveProject();
+      SaveProjectCommand();
+      return true;
+    case IDM_SAVE_AS:
+      SaveProjectAsCommand();
+      return true;
+    case IDM_DELETE:
+      DeleteProjectCommand();
       return true;
     case IDM_PREFERENCES:
       RunPreferences();

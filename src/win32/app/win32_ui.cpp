@@ -151,23 +151,30 @@ class Win32FrontEnd : public platform::FrontEnd {
     GetDlgItemTextA(g_gui.main, IDC_MAX_FILES, max_files, sizeof max_files);
     const bool exact = IsDlgButtonChecked(g_gui.main, IDC_EXACT_MATCH) == BST_CHECKED;
     const HistoryChange change = WindowToProjectValues(exact, max_files, query);
-    if (change == HistoryChange::kNone) return;
+    if (!change.entered) return;
     HWND combo = Item(IDC_QUERY);
-    const std::string& text = *g_project.query;
-    if (change == HistoryChange::kDropAndInsert &&
-        SendMessageA(combo, CB_GETCOUNT, 0, 0) > kHistorySize) {
-      SendMessageA(combo, CB_DELETESTRING, kHistorySize, 0);
+    // The list was sorted when it was filled, so the dropped query is looked
+    // for by its text, not by its place.
+    if (change.dropped) {
+      const LRESULT at = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>(change.dropped->c_str()));
+      if (at != CB_ERR) SendMessageA(combo, CB_DELETESTRING, static_cast<WPARAM>(at), 0);
     }
-    SendMessageA(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(g_project.query->c_str()));
   }
 
   void ProjectToWindow() override {
     if (!g_gui.main) return;
+    // The list shows this project's history alone: without emptying it,
+    // Delete would add every entry a second time and Open would keep the
+    // queries of the project left. (This empties the field too, so it
+    // comes before the query is set.)
+    HWND combo = Item(IDC_QUERY);
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     SendMessageA(Item(IDC_MAX_FILES), EM_LIMITTEXT, 10, 0);
     ::ProjectToWindow();
     CheckDlgButton(g_gui.main, IDC_EXACT_MATCH, g_project.exact ? BST_CHECKED : BST_UNCHECKED);
-    // The drop-down keeps what it holds and sorts what is added.
-    HWND combo = Item(IDC_QUERY);
+    // The control sorts what is added.
     const auto add = [combo](const char* text) {
       SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     };
