@@ -511,15 +511,26 @@ class FtpServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
     def __init__(self, port, state):
         self.state = state
-        self.files = ftp_files(state.entries)
+        self.indexed = None   # the entries that files was made from
+        self.files = {}
+        self.files_lock = threading.Lock()
         socketserver.TCPServer.__init__(self, (HOST, port), FtpHandler)
+
+    def current_files(self):
+        # The index is read again when it changes: the files follow it.
+        self.state.refresh_index()
+        with self.files_lock:
+            if self.indexed is not self.state.entries:
+                self.indexed = self.state.entries
+                self.files = ftp_files(self.indexed)
+            return self.files
 
 
 class FtpHandler(socketserver.BaseRequestHandler):
     def handle(self):
         sock = self.request
         sock.settimeout(READ_TIMEOUT)
-        files = self.server.files
+        files = self.server.current_files()
         pending = b""
         user = None
         logged_in = False
@@ -561,8 +572,10 @@ class FtpHandler(socketserver.BaseRequestHandler):
                         reply = "550 %s: No such file or directory." % arg
                     elif verb == "SIZE":
                         reply = "213 %s" % e.size
-                    else:
+                    elif re.match(r"^\d{4}-\d{2}-\d{2}$", e.date):
                         reply = "213 %s000000" % e.date.replace("-", "")
+                    else:
+                        reply = "550 %s: No modification time known." % arg
                 else:
                     reply = "502 %s not implemented (no data connections here)." % verb
                 sock.sendall(reply.encode("latin-1") + b"\r\n")
@@ -676,10 +689,13 @@ class State:
             found = [e for e in self.entries if e.name == name]
             if not found:
                 return Action(response(404, info_page(name, self.entries)), delay)
-            y, m, d = (int(x) for x in found[0].date.split("-"))
-            modified = "Last-Modified: %s, %02d %s %04d 00:00:00 GMT\r\n" % (
-                WEEKDAYS[datetime.date(y, m, d).weekday()],
-                d, MONTHS[m - 1], y)
+            modified = ""
+            try:
+                day = datetime.date(*(int(x) for x in found[0].date.split("-")))
+                modified = "Last-Modified: %s, %02d %s %04d 00:00:00 GMT\r\n" % (
+                    WEEKDAYS[day.weekday()], day.day, MONTHS[day.month - 1], day.year)
+            except (TypeError, ValueError):
+                pass  # an index date that is no calendar day: no date sent
             return Action(response(200, info_page(name, self.entries), extra=modified), delay)
 
         m = re.match(r"^/t(-?\d+)(/.*)?$", path)
