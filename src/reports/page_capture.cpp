@@ -1,9 +1,11 @@
 #include "reports/page_capture.h"
 
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engines/engines.h"
 #include "platform/ui.h"
@@ -77,8 +79,11 @@ void HoldEnginePages() {
 
 int WriteHeldEnginePages() {
   // Taken out first: an error box runs the loop, which may save more pages.
-  std::map<int, std::string> pages;
-  pages.swap(g_held.pages);
+  // (Moved into a vector: MinGW's GCC 12 takes a map swapped into a local
+  // for a dangling pointer.)
+  std::vector<std::pair<int, std::string>> pages(std::make_move_iterator(g_held.pages.begin()),
+                                                 std::make_move_iterator(g_held.pages.end()));
+  g_held.pages.clear();
   int ok = 1;
   for (const auto& [id, page] : pages) ok &= WritePageFile(id, page.data(), page.size());
   return ok;
