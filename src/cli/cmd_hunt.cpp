@@ -64,7 +64,8 @@ const char kHuntUsage[] =
     "                      as the escape \\udcXX (decode, then encode as UTF-8 with\n"
     "                      Python's 'surrogateescape' to get the bytes back).\n"
     "                      engine and term are those of the job that found the\n"
-    "                      hit first.\n"
+    "                      hit first. Without hits stdout holds just the CSV\n"
+    "                      header (or nothing), the no-hits message goes to stderr.\n"
     "  --stats             after the Hunt, one line per engine on stderr:\n"
     "                      'stats id=ID jobs=N hits=N bytes=N first-byte-ms=MED/MAX\n"
     "                      end-ms=MED/MAX redirects=N name=\"NAME\" outcomes=N:\"TEXT\",...'\n"
@@ -436,9 +437,12 @@ int CmdHunt(int argc, char** argv) {
       const long printed = PrintHits(o.format, known ? &*known : nullptr);
       status = o.new_only && printed == 0 ? 1 : 0;
     } else {
-      // With --new-only stdout holds new hits and nothing else.
+      // With --new-only or a format for programs stdout holds hits (and the
+      // CSV header) and nothing else.
+      const bool hits_only = o.new_only || o.format != cli::HitFormat::kTsv;
+      if (hits_only) std::fputs(cli::HitHeader(o.format).c_str(), stdout);
       std::string text = ui.no_hits_message.value_or(LoadText(1475));
-      std::fprintf(o.new_only ? stderr : stdout, "%s\n", text.c_str());
+      std::fprintf(hits_only ? stderr : stdout, "%s\n", text.c_str());
       status = 1;
     }
     if (o.stats) PrintStats();

@@ -107,7 +107,8 @@ class ProbeObserver : public JobObserver {
            answer[line] != '\n') {
       ++line;
     }
-    std::printf("answer: %zu bytes, status line \"%s\" (code %d)\n", length,
+    std::printf("answer: %llu bytes, status line \"%s\" (code %d)\n",
+                static_cast<unsigned long long>(length),
                 cli::Escaped(std::string(answer, line)).c_str(), status);
     if (followed_to) {
       std::printf("redirect: yes, followed to %s\n", cli::Quoted(*followed_to).c_str());
@@ -131,7 +132,8 @@ class ProbeObserver : public JobObserver {
     if (n.verdict == AnchorVerdict::kAlreadySeen && hit_offsets.count(n.offset)) {
       verdict = "accepted (already seen: the same anchor, where the rule left the scan)";
     }
-    std::string line = Format("anchor %d @%zu: %s text=", anchors, n.offset, verdict.c_str());
+    std::string line = Format("anchor %d @%llu: %s text=", anchors,
+                              static_cast<unsigned long long>(n.offset), verdict.c_str());
     line += cli::Quoted(n.text) + " href=" + cli::Quoted(n.href);
     if (n.verdict == AnchorVerdict::kHit) {
       line += " size=" + cli::Quoted(n.size) + " date=" + cli::Quoted(n.date) +

@@ -139,31 +139,31 @@ std::string HitLine(HitFormat format, const FileHit& hit) {
     return Text(hit.name) + "\t" + Text(hit.size) + "\t" + Text(hit.date) + "\t" +
            Text(hit.location) + "\n";
   }
+  // A hit no Hunt made (a project's) names no engine and no term.
+  const bool by_hunt = hit.term_index >= 0;
   std::string engine_name;
-  if (const EngineEntry* e = hit.engine_id ? FindEngineById(hit.engine_id) : nullptr) {
+  if (const EngineEntry* e = by_hunt ? FindEngineById(hit.engine_id) : nullptr) {
     engine_name = Text(e->name);
   }
   std::string term;
-  if (hit.term_index >= 0 &&
-      static_cast<std::size_t>(hit.term_index) < g_hunt.search_terms.size()) {
+  if (by_hunt && static_cast<std::size_t>(hit.term_index) < g_hunt.search_terms.size()) {
     term = g_hunt.search_terms[static_cast<std::size_t>(hit.term_index)];
   }
-  const std::string id = Format("%i", static_cast<int>(hit.engine_id));
+  const std::string id = by_hunt ? Format("%i", static_cast<int>(hit.engine_id)) : "";
   if (format == HitFormat::kCsv) {
     return CsvField(Text(hit.name)) + "," + CsvField(Text(hit.size)) + "," +
            CsvField(Text(hit.date)) + "," + CsvField(Text(hit.location)) + "," + id + "," +
            CsvField(engine_name) + "," + CsvField(term) + "\r\n";
   }
-  // Absent texts are null; so is the engine of a hit no Hunt made.
+  // Absent texts are null, and so are engine and term of a hit no Hunt made.
   const auto json = [](const std::optional<std::string>& s) {
     return s ? JsonString(*s) : std::string("null");
   };
-  const bool by_engine = hit.engine_id != 0;
   return "{\"name\":" + json(hit.name) + ",\"size\":" + json(hit.size) +
          ",\"date\":" + json(hit.date) + ",\"location\":" + json(hit.location) +
-         ",\"engine_id\":" + (by_engine ? id : "null") +
-         ",\"engine_name\":" + (by_engine ? JsonString(engine_name) : "null") +
-         ",\"term\":" + (hit.term_index >= 0 ? JsonString(term) : "null") + "}\n";
+         ",\"engine_id\":" + (by_hunt ? id : "null") +
+         ",\"engine_name\":" + (by_hunt ? JsonString(engine_name) : "null") +
+         ",\"term\":" + (by_hunt ? JsonString(term) : "null") + "}\n";
 }
 
 }  // namespace cli

@@ -15,8 +15,9 @@ struct FileHit {
   std::uint32_t mark_flags = 0;  // kWrittenMark during a report run
   std::int32_t tag = 0;
   // Where a Hunt found it first: the engine's ID and the index of the search
-  // term (g_hunt's terms). 0 and -1 for a hit that no Hunt made (a
-  // project's); neither goes into project files.
+  // term (g_hunt's terms). term_index is -1 for a hit that no Hunt made (a
+  // project's), whose engine_id means nothing then (an engine may have ID
+  // 0); neither goes into project files.
   std::int32_t engine_id = 0;
   std::int32_t term_index = -1;
 };

@@ -99,6 +99,11 @@ class Formats(IndexCase):
             r = by_location[location]
             self.assertEqual(tuple(f.encode("latin-1") for f in r[:4]), raw)
             self.assertEqual(r[4:], [str(engine), name, "zqx"])
+        # Without hits stdout holds no message a program would take for a row.
+        rc, out, err = self.run_cli("hunt", "--engines", "3", "--format", "csv", "no-such-zqx")
+        self.assertEqual((rc, out), (1, b"name,size,date,location,engine_id,engine_name,term\r\n"),
+                         err)
+        self.assertIn("No matching files found", err)
 
 
 class Stats(HuntCase):

@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "engines/engines.h"
 #include "hunt/controller.h"
+#include "hunt/hunt_stats.h"
 #include "hunt/response.h"
 #include "hunt/slots.h"
 #include "platform/frontend.h"
@@ -301,6 +302,40 @@ TEST_F(HuntTest, OneJobThroughEveryStateAndTheEndFromTheLoop) {
   EXPECT_FALSE(g_hunt.running);
   EXPECT_TRUE(host_.timers.empty());
   EXPECT_EQ(frontend_.reports, std::vector<std::string>{JoinPath("reports", "report.htm")});
+}
+
+TEST_F(HuntTest, EngineStatsTimeEachJobOnTheHostClock) {
+  g_settings.packcount = 1;
+  host_.now_ms = 1000;
+  ASSERT_EQ(StartHunt("readme", {2}), 1);
+  net_.AnswerLookups();
+  host_.Pump();
+  const Socket s = g_slots[0].socket;
+  net_.ConnectDone(s);
+  host_.Pump();
+  const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
+  const std::string body = "<a href=\"ftp://h/readme.txt\">readme.txt</a>";
+  host_.now_ms = 1030;
+  net_.Answer(s, head, false);
+  host_.Pump();
+  host_.now_ms = 1100;
+  net_.Answer(s, body);
+  host_.Pump();
+  ASSERT_EQ(g_hunt_stats.size(), 1u);
+  const EngineStats& e = g_hunt_stats[0];
+  EXPECT_EQ(e.engine_id, 2);
+  EXPECT_EQ(e.jobs, 1);
+  EXPECT_EQ(e.hits, 1);
+  EXPECT_EQ(e.bytes, head.size() + body.size());
+  EXPECT_EQ(e.first_byte_ms, std::vector<std::uint64_t>{30});
+  EXPECT_EQ(e.end_ms, std::vector<std::uint64_t>{100});
+  EXPECT_EQ(e.outcomes, (std::vector<std::pair<std::string, int>>{{"files found", 1}}));
+  EXPECT_EQ(MedianOf({5, 1, 9, 7}), 5u);
+  EXPECT_EQ(MaxOf({5, 1, 9, 7}), 9u);
+  // The next Hunt starts counting afresh.
+  host_.Pump();
+  ASSERT_EQ(StartHunt("readme", {3}), 1);
+  EXPECT_TRUE(g_hunt_stats.empty());
 }
 
 TEST_F(HuntTest, VendorJobsOfEachKindOfRun) {
