@@ -286,8 +286,8 @@ int CmdCheck(int argc, char** argv) {
     if (checker.results()[i].status == CheckStatus::kMissing) missing.insert(locations[i]);
   }
   std::string summary =
-      Format("torvane-cli check: %lu locations:", static_cast<unsigned long>(locations.size()));
-  const char* sep = " ";
+      Format("torvane-cli check: %lu locations", static_cast<unsigned long>(locations.size()));
+  const char* sep = ": ";
   for (int s = static_cast<int>(CheckStatus::kOk); s <= static_cast<int>(CheckStatus::kError);
        ++s) {
     if (counts[s] == 0) continue;
