@@ -1,6 +1,7 @@
 // torvane-cli probe ENGINE_ID TERM: one job of one engine on real sockets,
 // explained step by step, for whoever writes an engines.dat entry and
 // wonders why the engine finds nothing.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -189,10 +190,11 @@ class ScratchDirectory {
     if (ec) return false;
     const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
     if (ec) return false;
+    // Probes started side by side pick different names.
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007;
     for (int i = 0; i < 100; ++i) {
       const std::filesystem::path p =
-          base / Format("torvane-probe-%llu-%d",
-                        static_cast<unsigned long long>(platform::host().NowMs()), i);
+          base / Format("torvane-probe-%llu-%d", static_cast<unsigned long long>(stamp), i);
       if (std::filesystem::create_directory(p, ec) && !ec) {
         path_ = p;
         std::filesystem::create_directory(p / "reports", ec);

@@ -163,7 +163,17 @@ class Remembering(IndexCase):
         # made the hit.
         self.assertEqual([(h[0], h[3]) for h in third.hits()], [(new[0].decode(), new[3].decode())])
         with open(os.path.join(self.dir, project), "rb") as f:
-            self.assertEqual(f.read().count(b"<5>"), len(first.hits()) + 1)
+            saved = f.read()
+        self.assertEqual(saved.count(b"<5>"), len(first.hits()) + 1)
+
+        # A run in which no engine answered leaves the project alone: saved,
+        # it would make every hit new again next time.
+        self.add_engine(41, "http://127.0.0.1:%d/t0/search?q=$QUERY" % closed_port())
+        down = self.hunt("--project", project, "--engines", "41", "--save", "--new-only")
+        self.assertEqual((down.rc, down.out), (1, ""), down.err)
+        self.assertIn("no engine delivered a page", down.err)
+        with open(os.path.join(self.dir, project), "rb") as f:
+            self.assertEqual(f.read(), saved)
 
 
 class Probe(HuntCase):
