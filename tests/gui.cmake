@@ -30,7 +30,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET torvane)
     set(TORVANE_GUI_CASES
         StartWithoutEngines EngineList EnginePopupOffRows WholeHunt CancelHunt
         CloseDuringHunt Preferences NarrowWindow CatalogueTab SixtyWordQuery ProjectSaveAsOpen
-        ProjectDelete)
+        ProjectDelete VersionCheck DatabaseUpgrade)
     foreach(case IN LISTS TORVANE_GUI_CASES)
       add_test(NAME gui_${case}
                COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/gui/gui_test.py

@@ -5,6 +5,7 @@
 #include "platform/host.h"
 #include "platform/net.h"
 #include "platform/ui.h"
+#include "update/catalogue_upgrade.h"
 
 namespace {
 
@@ -68,6 +69,9 @@ bool HandleMainMessage(unsigned msg, std::uintptr_t w, std::intptr_t l) {
       return true;
     case kMsgRunOver:
       OnRunOver(w);
+      return true;
+    case kMsgCatalogueRunOver:
+      EndCatalogueUpgrade(w != 0);
       return true;
     case platform::kWmTimer:
       // A tick that was already on its way when the run ended is dropped.

@@ -120,3 +120,31 @@ int FillCatalogueRows(int page) {
   }
   return 1;
 }
+
+int CheckCatalogueText(const char* text, std::size_t length, std::string* version) {
+  if (!text) return 0;
+  int entries = 0;
+  bool has_version = false;
+  std::size_t at = 0;
+  while (at < length) {
+    const char* lf = static_cast<const char*>(std::memchr(text + at, '\n', length - at));
+    const std::size_t end = lf ? static_cast<std::size_t>(lf - text) : length;
+    std::string line(text + at, end - at);
+    at = end + 1;
+    // The reader would stop at such a line, and a catalogue is text.
+    if (line.size() > static_cast<std::size_t>(kLineLimit) ||
+        line.find('\0') != std::string::npos) {
+      return 0;
+    }
+    TrimRight(line);
+    if (std::strncmp(line.c_str(), "VERSION=", 8) == 0) {
+      has_version = true;
+      if (version) *version = line.substr(8);
+      continue;
+    }
+    SoftEntry entry;
+    int number = 0;
+    if (ParseEntry(line.c_str(), entry, number)) ++entries;
+  }
+  return has_version ? entries : 0;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <deque>
 #include <optional>
 #include <string>
@@ -50,3 +51,7 @@ void FreeCatalogue();
 // Rows of catalogue page 1-4 (category page - 1), one per entry with a name,
 // appended at the results list's row counter. 0 when the category is empty.
 int FillCatalogueRows(int page);
+// Whether text (a file's bytes) loads as a catalogue: the number of its
+// entries when it has a VERSION= line, whose value goes to version, else 0.
+// A text with a NUL byte or a line longer than the readers take is none.
+int CheckCatalogueText(const char* text, std::size_t length, std::string* version);

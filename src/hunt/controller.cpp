@@ -60,6 +60,13 @@ int NextSearchTerm() {
 int NextJob(int slot) {
   if (slot < 0 || slot >= kMaxSlots) return 0;
   if (g_hunt.cancel_requests != 0 || !g_hunt.running) return 0;
+  if (g_hunt.run_kind == kRunCatalogueDownload) {
+    // The announced catalogue alone, once.
+    if (g_hunt.catalogue_download_sent) return 0;
+    g_hunt.catalogue_download_sent = 1;
+    return VendorJob(slot, g_hunt.catalogue_address.c_str(),
+                     kRequestVendorJob | kRequestSaveCatalogue);
+  }
   if (g_hunt.vendor_replies == 0 && !g_hunt.vendor_job_sent) {
     g_hunt.vendor_job_sent = 1;
     return VendorJob(slot, kVendorNewsAddress, kRequestVendorJob);
@@ -88,7 +95,8 @@ int NextJob(int slot) {
   job.request = engine.request;
   job.home = engine.home;
   // The vendor's flags are given by NextJob alone, never by an engine.
-  job.request_flags = engine.request_flags & ~(kRequestVendorJob | kRequestSaveToFile);
+  job.request_flags =
+      engine.request_flags & ~(kRequestVendorJob | kRequestSaveToFile | kRequestSaveCatalogue);
   job.id = engine.id;
   job.selected = engine.selected;
   job.list_position = engine.list_position;
@@ -194,6 +202,7 @@ void StopHunt() {
   for (int i = 0; i < kMaxSlots; ++i) ResetSlot(i, "run stopped");
   // Pages held in memory during the run go into their files now.
   ReleaseEnginePages();
+  const int kind = g_hunt.run_kind;
   g_hunt.running = 0;
   g_hunt.run_kind = kRunHunt;
   // A run-over message still on its way belongs to this run.
@@ -206,6 +215,11 @@ void StopHunt() {
   platform::frontend().UpdateEngineCount();
   ui.WaitCursor(false);
   if (ui.IsOpen(platform::kVersionDialog)) platform::frontend().RunEnded();
+  // However the download ended (whole, cut, timed out, cancelled), what
+  // it brought is reported and shown from the loop.
+  if (kind == kRunCatalogueDownload) {
+    platform::host().PostMessage(kMsgCatalogueRunOver, g_hunt.cancel_requests != 0 ? 1 : 0, 0);
+  }
 }
 
 void EndOfRunCheck() {

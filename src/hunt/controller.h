@@ -2,9 +2,10 @@
 // job once per program run, then every selected engine for search term 0 in
 // list order, then for term 1, ...), watches the slots with the timeout
 // timer, notices the end of a run and stops a run on Cancel or shut-down.
-// The same machinery carries the online version check (run kind 1) and the
+// The same machinery carries the online version check (run kind 1), the
 // download of a new report insert file that the version index orders
-// (run kind 2).
+// (run kind 2) and the download of the Program Database it announces
+// (run kind 3).
 //
 // Calls go down: the loop hands the controller a message, the controller
 // steps slots (it alone calls SlotStep) and acts on what each step reports.
@@ -25,6 +26,9 @@ constexpr int kPollTimer = IDT_POLL;
 constexpr long kPollPeriodMs = 50;
 // Posted when the last job of a run has ended; wParam the run's number.
 constexpr unsigned kMsgRunOver = WM_TV_RUN_OVER;
+// Posted by StopHunt when a catalogue download run stopped; wParam 1 when
+// it was cancelled.
+constexpr unsigned kMsgCatalogueRunOver = WM_TV_CATALOGUE_OVER;
 
 // What a run greys and StopHunt gives back: the query controls, and the
 // menu items that would change the project under the running Hunt.

@@ -1,7 +1,7 @@
-// The program-wide state of a run (a Hunt, the version check or the insert
-// download) and the flags of its jobs: data that the controller changes and
-// the slots and the response handling read, so that they need not include
-// the controller above them.
+// The program-wide state of a run (a Hunt, the version check, the insert
+// download or the catalogue download) and the flags of its jobs: data that the controller changes
+// and the slots and the response handling read, so that they need not include the controller above
+// them.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,9 @@
 constexpr int kRunHunt = 0;
 constexpr int kRunVersionCheck = 1;
 constexpr int kRunInsertDownload = 2;
+// The Program Database the version index announced, fetched on the user's
+// order (the database "Upgrade >" of the version check).
+constexpr int kRunCatalogueDownload = 3;
 
 // Status flags of a job.
 constexpr std::uint32_t kJobFinished = 0x4;
@@ -25,6 +28,8 @@ constexpr std::uint32_t kJobTimedOut = 0x400;
 constexpr std::uint32_t kRequestError = 0x8;
 constexpr std::uint32_t kRequestSaveToFile = 0x80;
 constexpr std::uint32_t kRequestVendorJob = 0x400;
+// The answer is the announced Program Database, to replace soft.dat.
+constexpr std::uint32_t kRequestSaveCatalogue = 0x1000;
 
 // The vendor's job: its name, the address of its news (the version index;
 // "cgi" in it marks the reply for the version check) and the report insert
@@ -51,8 +56,11 @@ struct HuntState {
   int vendor_job_sent = 0;
   int vendor_replies = 0;        // raised for every version index read
   int insert_download_sent = 0;  // run kind 2 hands its job out once
-  int timeout_timer = 0;         // kTimeoutTimer while running, else 0
-  int poll_timer = 0;            // kPollTimer while running, else 0
+  // Run kind 3: the address of the announced catalogue, handed out once.
+  std::string catalogue_address;
+  int catalogue_download_sent = 0;
+  int timeout_timer = 0;  // kTimeoutTimer while running, else 0
+  int poll_timer = 0;     // kPollTimer while running, else 0
   // The end of a run is handled from the loop: the "run over" message is
   // on its way and carries run_number. StopHunt raises run_number, so a
   // message for a run stopped meanwhile (Cancel) is known to be stale.

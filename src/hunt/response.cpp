@@ -15,6 +15,7 @@
 #include "reports/page_capture.h"
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
+#include "update/catalogue_upgrade.h"
 #include "update/version_index.h"
 #include "util/file.h"
 #include "util/text.h"
@@ -122,9 +123,8 @@ std::optional<std::string> DownloadFileName(const char* url) {
   return name;
 }
 
-// The body of an answer when it came whole: behind the first empty line,
-// and as long as the Content-Length header says when there is one. Null for
-// an answer cut before its body or inside it.
+}  // namespace
+
 const char* WholeBody(const char* answer, std::size_t length, std::size_t* body_length) {
   const char* end = nullptr;
   for (std::size_t i = 0; i + 4 <= length; ++i) {
@@ -146,8 +146,6 @@ const char* WholeBody(const char* answer, std::size_t length, std::size_t* body_
   }
   return end;
 }
-
-}  // namespace
 
 int SaveInsertDownload(const char* answer, std::size_t length, const char* url) {
   if (!answer || !url) return 0;
@@ -222,6 +220,13 @@ int FinishResponse(int slot, int more) {
     return kFinishRedirect;
   }
   if (g_job_observer) g_job_observer->AnswerRead(slot, answer, s.received, status, nullptr, false);
+  if (job.request_flags & kRequestSaveCatalogue) {
+    // Only a whole catalogue with status 200 may replace soft.dat; why any
+    // other answer did not is told when the run is over.
+    TakeCatalogueDownload(answer, s.received, status, more);
+    ResetSlot(slot, "catalogue download read");
+    return kFinishConsumed;
+  }
   if (status != 200 && status != 302) {
     RecordRequestError(slot, s, answer, head);
     ResetSlot(slot, "bad status");

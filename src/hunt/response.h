@@ -32,3 +32,8 @@ void SaveJobHits(int slot);
 // error box "Unable to write upgrade file" for any other name or a failed
 // write, and 0 without a box for a body that is not whole.
 int SaveInsertDownload(const char* answer, std::size_t length, const char* url);
+
+// The body of an answer when it came whole: behind the first empty line,
+// and as long as the Content-Length header says when there is one. Null for
+// an answer cut before its body or inside it.
+const char* WholeBody(const char* answer, std::size_t length, std::size_t* body_length);

@@ -137,6 +137,7 @@
 #define WM_TV_START_NEXT 1095       /* an idle slot takes its next job */
 #define WM_TV_LOOKUP_DONE_BASE 1332 /* + slot 0..19: host look-up done */
 #define WM_TV_RUN_OVER 1096         /* the last job of a run has ended */
+#define WM_TV_CATALOGUE_OVER 1097   /* a catalogue download run has stopped */
 
 /* ---- resource templates: controls the ids above leave out ------------- */
 #ifndef IDC_STATIC

@@ -160,3 +160,17 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   return dir + kPathSep + name;
 }
+
+int ReplaceFileWith(const std::string& path, const char* data, std::size_t n) {
+  const std::string part = path + ".part";
+  FileWriter f(part);
+  f.Write(data, n);
+  std::error_code ec;
+  // One rename over the old file (MoveFileEx replacing it, on Windows).
+  if (f.Close()) std::filesystem::rename(part, path, ec);
+  if (!f.Ok() || ec) {
+    DeleteFileAt(part.c_str());
+    return 0;
+  }
+  return 1;
+}

@@ -99,6 +99,12 @@ class FileWriter {
   bool ok_;
 };
 
+// Writes the bytes to path + ".part" in the same directory, then renames
+// that over path in one step: a reader sees the old file or the new one,
+// never a piece, and a failed write leaves the old file as it was. 1 when
+// path holds the bytes; 0 with the old file untouched and no ".part" left.
+int ReplaceFileWith(const std::string& path, const char* data, std::size_t n);
+
 // The platform's path separator, used to build paths such as reports/N.htm.
 constexpr char kPathSep =
 #ifdef _WIN32

@@ -98,6 +98,23 @@ const StringTableEntry kStringTable[] = {
     // Every job ends: one that runs too long, one that receives too much.
     {1539, "Timeout Error...(Abort): the job ran longer than %li seconds"},
     {1540, "Request Error (the answer is larger than %li bytes)"},
+    // The Program Database upgrade: the new version, or why soft.dat was kept.
+    {1541, "Program Database Upgrade"},
+    {1542, "The Program Database is now version %s."},
+    {1543,
+     "The Program Database was not upgraded: %s The catalogue in use (soft.dat) is unchanged."},
+    {1544, "the server answered \"%s\"."},
+    {1545, "the download was cut off before its end."},
+    {1546,
+     "the download is no Program Database (a VERSION= line and at least one entry are needed)."},
+    {1547, "soft.dat could not be replaced."},
+    {1548, "the server was not found."},
+    {1549, "the server could not be reached."},
+    {1550, "the server did not answer in time."},
+    {1551, "the answer was refused (too large, or redirected too often)."},
+    {1552, "no answer came."},
+    {1553, "its address is not an http:// address."},
+    {1554, "The announced download address can't be opened: %s"},
 };
 
 const int kStringTableSize = static_cast<int>(sizeof kStringTable / sizeof kStringTable[0]);

@@ -7,7 +7,7 @@ struct StringTableEntry {
   const char* text;
 };
 
-// Entries sorted by id; ids run from 1441 to 1530 with gaps.
+// Entries sorted by id; ids run from 1441 with gaps.
 extern const StringTableEntry kStringTable[];
 extern const int kStringTableSize;
 

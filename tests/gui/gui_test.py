@@ -22,6 +22,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import sys
 import time
 import unittest
@@ -857,6 +858,171 @@ class ProjectDelete(ProjectCase):
         self.session.click(self.main, g.IDC_CANCEL)
         self.wait_hunt_over(20)
         self.assertEqual(self.quit(), 1)
+
+
+def closed_port():
+    """A loopback port that nothing listens on (yet)."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class VersionCheckCase(GuiCase):
+    """File > Online Version Check against the demo vendor, reached with the
+    demo server as the program's proxy."""
+
+    TITLE = "Torvane - Online Version Check"
+    # your version, build; latest version, build; your and latest database
+    FIELDS = (1089, 1519, 1090, 1521, 1092, 1093)
+    HISTORY, UPGRADE_PROGRAM, UPGRADE_DATABASE, OK, CANCEL = 1317, 1154, 1316, 1158, 1159
+    MENU_COMMAND = 180
+    DOWNLOAD_PAGE = "http://www.torvane.example/download.htm"
+
+    def news(self, text):
+        path = os.path.join(self.work, "news.txt")
+        with open(path, "w", newline="\n") as f:
+            f.write(text)
+        return path
+
+    def open_check(self):
+        """Opens the dialog; once its run is over, its fields and which of
+        Upgrade (program), Upgrade (database) and OK are enabled."""
+        self.session.command(self.main, self.MENU_COMMAND)
+        dialog = self.session.wait_window(self.TITLE, limit=60)
+        return dialog, self.check_fields(dialog)
+
+    def check_fields(self, dialog):
+        d = self.session.dump(dialog["hwnd"])
+        return ([control(d, cid)["text"] for cid in self.FIELDS],
+                [control(d, cid)["enabled"]
+                 for cid in (self.UPGRADE_PROGRAM, self.UPGRADE_DATABASE, self.OK)])
+
+    def answer_box(self, title, limit=60):
+        box = self.session.wait_window(title, limit=limit)
+        text = " ".join(c["text"] for c in box["controls"] if c["class"] == "Static")
+        self.close_dialog(box, g.IDOK)
+        return text
+
+    def vendor_requests(self):
+        return [r["raw"].split(b"\r\n", 1)[0] for r in self.session.requests()]
+
+
+class VersionCheck(VersionCheckCase):
+    def test_refused_then_asked_again_then_stored(self):
+        port = closed_port()
+        self.ini(proxy="127.0.0.1", port=port)
+        with open(os.path.join(self.work, "soft.dat"), "rb") as f:
+            lines = f.read().split(b"\n")
+        with open(os.path.join(self.work, "soft.dat"), "wb") as f:
+            f.write(b"\n".join([b"VERSION=2.10"] + lines[1:]))
+        self.start()
+        self.session.command(self.main, self.MENU_COMMAND)
+        self.assertIn("unable to connect to the Kite-HQ Server", self.answer_box("Connect Error"))
+        dialog = self.session.wait_window(self.TITLE)
+        self.assertEqual(self.check_fields(dialog),
+                         (["Torvane version 3.01", "Build: 003", "", "", "2.10", ""],
+                          [False, False, True]))
+        self.assertFalse(control(self.look(), g.IDC_QUERY)["enabled"])  # held while it is open
+        self.close_dialog(dialog, self.OK)
+        self.assertTrue(control(self.look(), g.IDC_QUERY)["enabled"])
+
+        # The vendor is there now: a failed check asks again. Its "2.9" is
+        # 29, not above the installed 210.
+        self.session.start_server(self.work, "--news-file", self.news(
+            "#VER1=302\n#BUILD=4;%s;\n#SOFT=2.9;http://www.torvane.example/soft.dat;\n"
+            % self.DOWNLOAD_PAGE), port=port, write_engines=False)
+        shown = (["Torvane version 3.01", "Build: 003", "Torvane version 3.02", "Build: 004",
+                  "2.10", "2.9"], [True, False, True])
+        dialog, fields = self.open_check()
+        self.assertEqual(fields, shown)
+        asked = [b"GET http://www.torvane.example/cgi-bin/news.cgi HTTP/1.0"]
+        self.assertEqual(self.vendor_requests(), asked)
+        self.close_dialog(dialog, self.CANCEL)
+        # The stored result at once, without a request.
+        dialog, fields = self.open_check()
+        self.assertEqual(fields, shown)
+        self.session.click(dialog["hwnd"], self.HISTORY)
+        until(lambda: self.browser_log() == ["http://www.torvane.example/history.htm"],
+              "the history page in the browser", 20)
+        self.close_dialog(dialog, self.UPGRADE_PROGRAM)
+        until(lambda: self.browser_log()[1:] == [self.DOWNLOAD_PAGE],
+              "the download page in the browser", 20)
+        self.assertEqual(self.vendor_requests(), asked)
+        self.assertEqual(self.quit(), 1)
+
+
+class DatabaseUpgrade(VersionCheckCase):
+    def catalogue_names(self, page):
+        self.click_page(page)
+        return [r[0] for r in rows(self.look(), g.IDC_RESULTS_LIST)]
+
+    def test_cut_download_then_whole(self):
+        sys.path.insert(0, os.path.join(g.ROOT, "tools"))
+        import demo_server  # noqa: E402
+        soft = os.path.join(self.work, "soft.dat")
+        with open(soft, "rb") as f:
+            shipped = f.read()
+        news = self.news("#VER1=301\n#SOFT=1.02;http://www.torvane.example/cut/soft.dat;\n")
+        port = self.session.start_server(self.work, "--news-file", news, write_engines=False)
+        self.ini(proxy="127.0.0.1", port=port)
+        self.start()
+        self.grow(900, 560)  # every tab shows
+        appz = self.catalogue_names(2)
+        self.assertNotIn("Vim", appz)
+        dialog, fields = self.open_check()
+        self.assertEqual(fields[0][4:], ["1.01", "1.02"])
+        self.assertEqual(fields[1], [False, True, True])
+        self.close_dialog(dialog, self.UPGRADE_DATABASE)
+        why = self.answer_box("Program Database Upgrade")
+        self.assertIn("cut off before its end", why)
+        self.assertIn("(soft.dat) is unchanged", why)
+        with open(soft, "rb") as f:
+            self.assertEqual(f.read(), shipped)
+        self.assertFalse(os.path.exists(soft + ".part"))
+        self.assertEqual(self.catalogue_names(2), appz)
+        self.assertEqual(self.quit(), 1)
+
+        # A new program run against the demo vendor as it ships: its news
+        # and message come first, the insert file it orders follows.
+        self.news(demo_server.VERSION_INDEX)
+        self.start()
+        self.grow(900, 560)
+        self.catalogue_names(2)
+        self.session.command(self.main, self.MENU_COMMAND)
+        self.assertIn("This newsflash comes from the demo server",
+                      self.answer_box("Newsflash from Kite HQ"))
+        self.assertIn("Torvane 3.02 is available", self.answer_box("Message from Kite HQ"))
+        dialog = self.session.wait_window(self.TITLE, limit=60)
+        until(lambda: self.check_fields(dialog)[0][2] == "Torvane version 3.02",
+              "the result in the dialog", 30)
+        self.assertEqual(self.check_fields(dialog),
+                         (["Torvane version 3.01", "Build: 003", "Torvane version 3.02",
+                           "Build: 004", "1.01", "1.02"], [True, True, True]))
+        self.save_shot("version-check.png", dialog["rect"])
+        self.close_dialog(dialog, self.UPGRADE_DATABASE)
+        self.assertIn("The Program Database is now version 1.02.",
+                      self.answer_box("Program Database Upgrade"))
+        with open(soft, "rb") as f:
+            self.assertEqual(f.read(), demo_server.upgraded_catalogue())
+        # The page shown is filled again, the others load the new file too.
+        self.assertIn("Vim", [r[0] for r in rows(self.look(), g.IDC_RESULTS_LIST)])
+        self.assertIn("curl", self.catalogue_names(3))
+        self.assertIn("Frozen Bubble", self.catalogue_names(4))
+        dialog, fields = self.open_check()  # stored, and the new database is installed
+        self.assertEqual(fields, (["Torvane version 3.01", "Build: 003", "Torvane version 3.02",
+                                   "Build: 004", "1.02", "1.02"], [True, False, True]))
+        self.close_dialog(dialog, self.OK)
+        self.assertEqual([line.split(b" ")[1] for line in self.vendor_requests()],
+                         [b"http://www.torvane.example/cgi-bin/news.cgi",
+                          b"http://www.torvane.example/cut/soft.dat",
+                          b"http://www.torvane.example/cgi-bin/news.cgi",
+                          b"http://www.torvane.example/torva.idx",
+                          b"http://www.torvane.example/soft.dat"])
+        self.assertEqual(self.quit(), 1)
+        ini = read_ini(self.work)
+        self.assertEqual((ini["news"], ini["upgrade"]), ("1", "1"))
 
 
 def stop(signum, frame):

@@ -32,7 +32,7 @@ const std::map<int, std::string> kFormats = {
     {1464, "%i"},    {1465, "%i"},   {1467, "%s"},   {1470, "%i%i"},   {1471, "%i"},
     {1480, "%i%i"},  {1491, "%s%s"}, {1496, "%03i"}, {1517, "%s"},     {1518, "%s"},
     {1519, "%.30s"}, {1529, "%s"},   {1530, "%i"},   {1534, "%i%s%i"}, {1539, "%li"},
-    {1540, "%li"},
+    {1540, "%li"},   {1542, "%s"},   {1543, "%s"},   {1544, "%s"},     {1554, "%s"},
 };
 
 TEST(StringTableTest, SortedAndEveryFormatTakesWhatItsCallersPass) {

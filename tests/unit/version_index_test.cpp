@@ -6,12 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "hunt/controller.h"
+#include "hunt/response.h"
 #include "platform/headless_ui.h"
 #include "settings/settings.h"
+#include "unit/test_dir.h"
+#include "update/catalogue_upgrade.h"
 #include "util/text.h"
 
 namespace {
@@ -132,6 +138,88 @@ TEST_F(VersionIndexTest, ResultShownInTheDialog) {
     EXPECT_EQ(ui_.texts[std::make_pair(dlg, platform::kWindowTitle)],
               "Torvane - Online Version Check");
   }
+}
+
+// The database "Upgrade >": only a whole answer with status 200 that loads
+// as a catalogue replaces soft.dat; anything else leaves the old file as it
+// was, byte for byte, and says why.
+class CatalogueUpgradeTest : public TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    platform::SetUi(&ui_);
+  }
+  void TearDown() override {
+    platform::SetUi(nullptr);
+    FreeCatalogue();
+    TempDirTest::TearDown();
+  }
+  platform::HeadlessUi ui_;
+};
+
+TEST_F(CatalogueUpgradeTest, OnlyAWholeCatalogueReplacesSoftDat) {
+  const std::string old_file = "VERSION=1.01\nOld<1>http://x/old.zip<2>1 KB<3><4><5><6>1\n";
+  const std::string fresh =
+      "VERSION=1.02\nNew<1>http://x/new.zip<2>2 KB<3><4><5><6>1\n"
+      "Game<1>http://x/game.zip<2>3 KB<3><4><5><6>0\n";
+  auto answer = [](const std::string& status, const std::string& body, std::size_t length) {
+    return "HTTP/1.0 " + status + "\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n" +
+           body;
+  };
+  const std::string with_nul("VERSION=1.02\nA\0<1><2><3><4><5><6>1\n", 35);
+  const struct {
+    std::string answer;
+    int more;
+    const char* why;  // in the box; null: installed
+  } cases[] = {
+      {answer("404 Not Found", fresh, fresh.size()), kAnswerWhole,
+       "the server answered \"HTTP/1.0 404 Not Found\"."},
+      {answer("200 OK", fresh.substr(0, 30), fresh.size()), kAnswerWhole, "cut off"},
+      {answer("200 OK", fresh, fresh.size()), kAnswerFollows, "cut off"},
+      {answer("200 OK", fresh, fresh.size()), kAnswerBroken, "cut off"},
+      {answer("200 OK", "VERSION=1.02\n", 13), kAnswerWhole, "no Program Database"},
+      {answer("200 OK", fresh.substr(13), fresh.size() - 13), kAnswerWhole, "no Program Database"},
+      {answer("200 OK", with_nul, with_nul.size()), kAnswerWhole, "no Program Database"},
+      {"", kAnswerWhole, "no answer came"},
+      {answer("200 OK", fresh, fresh.size()), kAnswerWhole, nullptr},
+  };
+  for (const auto& c : cases) {
+    WriteFile("soft.dat", old_file);
+    FreeCatalogue();
+    LoadCatalogue(0);
+    ui_ = platform::HeadlessUi{};
+    if (!c.answer.empty()) {
+      TakeCatalogueDownload(c.answer.c_str(), c.answer.size(), std::atoi(c.answer.c_str() + 9),
+                            c.more);
+    }
+    EndCatalogueUpgrade(false);
+    std::vector<std::string> boxes;
+    for (const auto& line : ui_.log) {
+      if (line.rfind("box ", 0) == 0) boxes.push_back(line);
+    }
+    ASSERT_EQ(boxes.size(), 1u) << c.answer;
+    const std::string& box = boxes[0];
+    EXPECT_EQ(box.rfind("box Program Database Upgrade|", 0), 0u) << box;
+    EXPECT_FALSE(std::filesystem::exists("soft.dat.part"));
+    if (c.why) {
+      EXPECT_NE(box.find(c.why), std::string::npos) << box;
+      EXPECT_NE(box.find("(soft.dat) is unchanged"), std::string::npos) << box;
+      EXPECT_EQ(ReadFile("soft.dat"), old_file) << c.answer;
+      EXPECT_EQ(g_catalogue.version.value_or(""), "1.01");
+    } else {
+      EXPECT_NE(box.find("|The Program Database is now version 1.02.|"), std::string::npos) << box;
+      EXPECT_EQ(ReadFile("soft.dat"), fresh);
+      // Both loads again: the shown version and every category are the new ones.
+      EXPECT_EQ(g_catalogue.version.value_or(""), "1.02");
+      ASSERT_EQ(g_catalogue.lists[1].size(), 1u);
+      EXPECT_EQ(g_catalogue.lists[1][0].name.value_or(""), "New");
+      EXPECT_EQ(g_catalogue.lists[3].size(), 1u);
+    }
+  }
+  // The user's own Cancel needs no box.
+  ui_ = platform::HeadlessUi{};
+  EndCatalogueUpgrade(true);
+  for (const auto& line : ui_.log) EXPECT_NE(line.rfind("box ", 0), 0u) << line;
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ void DeleteProjectCommand();
 void RunStatusDialog();
 void RunPreferences();
 void RunAboutBox();
+// The Online Version Check dialog, and the upgrade its buttons order.
+void RunVersionCheck();
 
 // ---- browser (browser.cpp) --------------------------------------------------
 struct BrowserCandidates {

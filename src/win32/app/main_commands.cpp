@@ -17,11 +17,10 @@ namespace {
 
 constexpr char kFaqPage[] = TORVANE_FAQ_PAGE;
 
-// Commands whose work comes with the hit and catalogue actions and the
-// version check.
-constexpr int kNotYet[] = {IDM_VERSION_CHECK, IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,
-                           IDM_HIT_DELETE,    IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY,
-                           IDM_SOFT_HOME,     IDC_HOME,          IDC_INFO,      IDC_GET_IT};
+// Commands whose work comes with the hit and catalogue actions.
+constexpr int kNotYet[] = {IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,  IDM_HIT_DELETE,
+                           IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY, IDM_SOFT_HOME,
+                           IDC_HOME,          IDC_INFO,      IDC_GET_IT};
 
 void NotAvailableYet() {
   platform::ui().MessageBox("This command is not available yet.", TORVANE_PRODUCT_NAME,
@@ -121,6 +120,9 @@ bool OnMainCommand(HWND main, int id) {
       return true;
     case IDM_ABOUT:
       RunAboutBox();
+      return true;
+    case IDM_VERSION_CHECK:
+      RunVersionCheck();
       return true;
     case IDM_FAQ:
       OpenUrl(main, kFaqPage);

@@ -142,6 +142,11 @@ class Win32FrontEnd : public platform::FrontEnd {
   void OpenStatusDialog() override { RunStatusDialog(); }
   void ShowResultsPage() override { gui::ShowResultsPage(); }
   void OpenReport(const std::string& path) override { OpenUrl(g_gui.main, path.c_str()); }
+  // Posted: the dialog learns of the end from its own loop, after the
+  // handler that stopped the run.
+  void RunEnded() override {
+    if (HWND dlg = WindowOf(IDD_VERSION_CHECK)) PostMessageA(dlg, WM_COMMAND, IDM_RUN_ENDED, 0);
+  }
 
   void WindowToProject() override {
     if (!g_gui.main) return;
