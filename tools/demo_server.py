@@ -29,9 +29,17 @@ Engines
 Vendor (a torvane.example host, through the proxy form or the Host header)
     a path containing "cgi"        the version index (--news-file replaces it)
     a path ending in "torva.idx"   the report insert file (--insert-file)
+    a path ending in "soft.dat"    the Program Database the index announces:
+                                   data/soft.dat as version 1.02 with three
+                                   programs more (--soft-file replaces it);
+                                   sent with its Content-Length
     anything else                  a small page (home, download, history...)
-  On 127.0.0.1 itself the same two documents are at /cgi-bin/news.cgi and
-  /torva.idx.
+  On 127.0.0.1 itself the same documents are at /cgi-bin/news.cgi, /torva.idx
+  and /soft.dat. The built-in index announces program version 3.02 (build 4)
+  and that Program Database, carries a newsflash and orders the insert file,
+  so that a program whose proxy is this server shows every vendor path. The
+  path knobs "cut" (the Content-Length promises more than is sent before the
+  close) and "notfound" work here too.
 
 Knobs: a keyword in the search term (as a word of its own, any case), or the
 same word as a leading path segment (/slow500/t5/search?...; segments stack):
@@ -52,6 +60,8 @@ same word as a leading path segment (/slow500/t5/search?...; segments stack):
                        the engine's home page (no term in its text), an http
                        one with the term (no "ftp:"), an anchor with no
                        href and a "#" one, and its first hit's row again
+    cut                (path segment only) half the body of a vendor file,
+                       then the close
   A term holding a knob word also gets three made-up hits (TERM, TERM.txt,
   TERM-1.0.tar.gz under ftp://ftp.demo.example/pub/demo/), so that a Hunt
   for it has something to find.
@@ -64,6 +74,7 @@ Options
                          tabs; read again when the file changes
     --insert-file FILE   the report insert download (data/search.idx)
     --news-file FILE     served as the version index instead of the built-in one
+    --soft-file FILE     served as the vendor's soft.dat instead of the built-in one
     --log FILE           append each request's raw bytes, before it is answered:
                          "#REQUEST seq=N port=P len=L\\n" + L bytes + "\\n"
                          (read_request_log() below reads it back)
@@ -112,7 +123,7 @@ KNOB_WORDS = ("redirect-me", "redirect-loop", "redirect-relative", "notfound", "
 KNOB_RE = re.compile(r"(?<![a-z0-9])(redirect-me|redirect-loop|redirect-relative|notfound|"
                      r"error500|hang|dropme|huge|trickle|mixed|slow\d+)(?![a-z0-9])")
 SEGMENT_RE = re.compile(r"^(redirect-me|redirect-loop|redirect-relative|notfound|error500|"
-                        r"hang|dropme|huge|trickle|mixed|slow\d+)$")
+                        r"hang|dropme|huge|trickle|mixed|cut|slow\d+)$")
 
 # The demo engines: (type, name). Engine IDs follow the list order from 1;
 # after them come one POST engine and one unavailable engine.
@@ -138,10 +149,27 @@ ENGINES = [
 POST_ENGINE = (2, "Demo 17 - POST form")
 OFFLINE_ENGINE = (1, "Demo 18 - offline")
 
+# What the demo vendor announces: a newer program and Program Database, a
+# newsflash, and the report insert file (UPGRADE= above the program's 0).
+CATALOGUE_VERSION = "1.02"
 VERSION_INDEX = (
     "Torvane version index (demo server)\n"
-    "#VER1=301;\n"
-    "#BUILD=3;http://www.torvane.example/download.htm;\n"
+    "#NEWS=1,Welcome to Torvane. This newsflash comes from the demo server, which stands in "
+    "for Kite HQ: File > Online Version Check shows what it announces.;\n"
+    "#VER1=302;Torvane 3.02 is available (demo announcement).;\n"
+    "#BUILD=4;http://www.torvane.example/download.htm;\n"
+    "#SOFT=%s;http://www.torvane.example/soft.dat;\n"
+    "#UPGRADE=1\n" % CATALOGUE_VERSION
+)
+# The programs the announced Program Database adds to data/soft.dat.
+NEW_PROGRAMS = (
+    "Vim<1>http://mirrors.kernel.org/debian/pool/main/v/vim/vim_9.0.1378-2_amd64.deb<2>1568 KB"
+    "<3>https://www.vim.org/<4>9.0.1378<5>https://packages.debian.org/bookworm/vim<6>1",
+    "curl<1>http://mirrors.kernel.org/debian/pool/main/c/curl/curl_7.88.1-10+deb12u5_amd64.deb"
+    "<2>309 KB<3>https://curl.se/<4>7.88.1<5>https://packages.debian.org/bookworm/curl<6>2",
+    "Frozen Bubble<1>http://mirrors.kernel.org/debian/pool/main/f/frozen-bubble/"
+    "frozen-bubble_2.212-12_amd64.deb<2>101 KB<3>http://www.frozen-bubble.org/<4>2.212"
+    "<5>https://packages.debian.org/bookworm/frozen-bubble<6>0",
 )
 
 FTP_LINE_LIMIT = 4096   # bytes of one command line
@@ -343,6 +371,17 @@ def info_page(name, entries):
                    % (href(e.loc), esc(e.name), esc(e.size), esc(e.date)) for e in found)
     return ("<html><head><title>%s</title></head>\n<body>\n<h2>%s</h2>\n%s</body></html>\n"
             % (esc(name), esc(name), body or "<p>Not in the index.</p>\n"))
+
+
+def upgraded_catalogue(path=os.path.join(DATA, "soft.dat")):
+    """The Program Database the built-in index announces: the shipped one as
+    CATALOGUE_VERSION with NEW_PROGRAMS at its end (none of them has the
+    value 4, whose entries must open the file)."""
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").splitlines()
+    lines = ["VERSION=" + CATALOGUE_VERSION if line.startswith("VERSION=") else line
+             for line in lines]
+    return ("\n".join(lines + list(NEW_PROGRAMS)) + "\n").encode("latin-1")
 
 
 def vendor_page(path):
@@ -665,7 +704,10 @@ class State:
             del segs[1]
         path = "/".join(segs) or "/"
 
-        if vendor or path.startswith("/cgi-bin/news") or path.endswith("torva.idx"):
+        if (vendor or path.startswith("/cgi-bin/news") or path.endswith("torva.idx")
+                or path.endswith("soft.dat")):
+            if "notfound" in path_knobs:
+                return Action(simple_page(404, "The vendor has no such file."), delay)
             if vendor and "cgi" in path or path.startswith("/cgi-bin/news"):
                 text = self.read_file(args.news_file, VERSION_INDEX)
                 if text is None:
@@ -676,6 +718,17 @@ class State:
                 if text is None:
                     return Action(simple_page(404, "no report insert file"), delay)
                 return Action(response(200, text, "text/plain"), delay)
+            if path.endswith("soft.dat"):
+                text = self.read_file(args.soft_file, None) if args.soft_file \
+                    else upgraded_catalogue()
+                if text is None:
+                    return Action(simple_page(404, "no Program Database"), delay)
+                # Its length lets the program tell a whole file from a cut one.
+                answer = response(200, text, "text/plain",
+                                  extra="Content-Length: %d\r\n" % len(text))
+                if "cut" in path_knobs:
+                    answer = answer[:len(answer) - len(text) // 2]
+                return Action(answer, delay)
             return Action(response(200, vendor_page(path)), delay)
 
         if path == "/" or path == "/index.htm":
@@ -851,6 +904,7 @@ def main(argv=None):
     ap.add_argument("--index", default=os.path.join(DATA, "ftp-index.tsv"))
     ap.add_argument("--insert-file", default=os.path.join(DATA, "search.idx"))
     ap.add_argument("--news-file", default=None)
+    ap.add_argument("--soft-file", default=None)
     ap.add_argument("--log", default=None)
     ap.add_argument("--hang-seconds", type=float, default=60.0)
     ap.add_argument("--huge-bytes", type=int, default=600000)

@@ -94,17 +94,32 @@ def start_server(session, work):
         return session.start_server(work, exit_after=None)
 
 
-def hunt_started(session, main):
+def point_at_demo_vendor(work, port):
+    """The demo server is the program's proxy: the vendor's address (a
+    torvane.example host, which no name server knows) reaches it too."""
+    settings = g.read_ini(work)
+    settings.update({"proxy": "127.0.0.1", "port": port})
+    g.write_ini(work, settings)
+
+
+# Boxes the demo vendor's version index opens at the first Hunt.
+VENDOR_BOXES = ("Newsflash from Kite HQ", "Message from Kite HQ")
+
+
+def hunt_started(session, main, headless=True):
     """Presses Find and waits for the Hunt to end; a no-hits message is
-    read out and closed."""
+    read out and closed, and so are the vendor's boxes when nobody watches."""
     asked_before = len(session.requests())
     session.click(main, g.IDC_FIND)
 
     def over():
-        box = session.find_window("Message")
-        if box:  # the no-hits message ends a Hunt without hits
-            say(" ".join(c["text"] for c in box["controls"] if c["class"] == "Static"
-                         and c["text"]))
+        for title in ("Message",) + (VENDOR_BOXES if headless else ()):
+            box = session.find_window(title)
+            if not box:  # the no-hits message ends a Hunt without hits
+                continue
+            say(("%s: " % title if title != "Message" else "")
+                + " ".join(c["text"] for c in box["controls"] if c["class"] == "Static"
+                           and c["text"]))
             session.click(box["hwnd"], g.IDOK)
             session.wait_gone(box["hwnd"])
         w = session.dump(main)
@@ -115,13 +130,13 @@ def hunt_started(session, main):
     return g.until(over, "the Hunt to end", 300, step=0.2)
 
 
-def hunt(session, main, query):
+def hunt(session, main, query, headless=True):
     """A whole Hunt in the window for every available engine."""
     session.click(main, g.IDC_SELECT_ALL)
     g.until(lambda: "/" in g.control(session.dump(main), g.IDC_ENGINE_COUNT)["text"]
             and g.control(session.dump(main), g.IDC_FIND)["enabled"], "engines selected", 20)
     session.type(main, g.IDC_QUERY, query)
-    return hunt_started(session, main)
+    return hunt_started(session, main, headless)
 
 
 MENU = {"open": 173, "save": 174, "saveas": 175, "delete": 176, "version": 180,
@@ -144,8 +159,9 @@ def numbers(text):
 
 
 class Script:
-    def __init__(self, session, main, work):
+    def __init__(self, session, main, work, headless=True):
         self.session, self.main, self.work = session, main, work
+        self.headless = headless
 
     def look(self):
         return self.session.dump(self.main)
@@ -185,7 +201,7 @@ class Script:
         elif verb == "find":
             if not g.control(self.look(), g.IDC_FIND)["enabled"]:
                 raise g.Failure("Find is greyed: no query, or no engine ticked")
-            hunt_started(s, self.main)
+            hunt_started(s, self.main, self.headless)
         elif verb == "tab":
             page = TABS.index(rest)
             tab = g.control(self.look(), g.IDC_RIGHT_TAB)
@@ -276,20 +292,21 @@ def main():
         work = prepare_workdir(os.path.abspath(args.state), args.headless,
                                os.path.abspath(args.browser))
         port = start_server(session, work)
-        say("demo engine server on 127.0.0.1:%d" % port)
+        say("demo engine server on 127.0.0.1:%d, also the proxy to the demo vendor" % port)
+        point_at_demo_vendor(work, port)
         say("working directory %s" % work)
         session.start_app(work)
         window = session.wait_window("Torvane", limit=60)
         main_window = window["hwnd"]
         if args.query:
             say("hunting for %r with every available demo engine" % args.query)
-            window = hunt(session, main_window, args.query)
+            window = hunt(session, main_window, args.query, args.headless)
             if args.headless:
                 for cells in g.rows(window, g.IDC_RESULTS_LIST):
                     print("\t".join(cells))
                 sys.stdout.flush()
         if args.script:
-            Script(session, main_window, work).play(os.path.abspath(args.script))
+            Script(session, main_window, work, args.headless).play(os.path.abspath(args.script))
         if args.screenshot:
             session.screenshot(args.screenshot, session.dump(main_window)["rect"])
             say("screenshot of the main window: %s" % args.screenshot)

@@ -169,8 +169,9 @@ class WholeHunt(HuntCase):
 
 class JobOrder(HuntCase):
     def test_one_connection_runs_the_jobs_in_order(self):
-        # Through the demo server as proxy, so the vendor job reaches it too.
-        self.write_ini(packcount=1, proxy="127.0.0.1", port=self.port)
+        # Through the demo server as proxy, so the vendor job reaches it too;
+        # its insert file is here already (else it would take the engines' turn).
+        self.write_ini(packcount=1, proxy="127.0.0.1", port=self.port, upgrade=1)
         run = self.hunt("--engines", "5,2,9", "readme, linux")
         self.assertEqual(run.rc, 0, run.err)
         expected = [(0, ""), (2, "readme"), (5, "readme"), (9, "readme"),
