@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,16 +35,23 @@ int UsageError(const std::string& text) {
   return 2;
 }
 
-// The file's bytes exactly; false when it can't be read.
-bool ReadWholeFile(const char* path, std::string* out) {
+// The file's bytes exactly, with one byte behind them for the parser's
+// terminator; false when it can't be read. The buffer is sized from the
+// file's length once, so a page is neither grown nor copied on its way.
+bool ReadWholeFile(const char* path, std::vector<char>* out) {
   FileHandle f = FileOpenRead(path);
   if (!f) return false;
+  long size = -1;
+  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+  std::rewind(f);
   out->clear();
+  if (size > 0) out->reserve(static_cast<std::size_t>(size) + 1);
   char chunk[65536];
   std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out->append(chunk, n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out->insert(out->end(), chunk, chunk + n);
   const bool ok = !std::ferror(f);
   FileClose(f);
+  out->push_back('\0');
   return ok;
 }
 
@@ -90,9 +98,9 @@ int CmdParse(int argc, char** argv) {
   if (i >= argc) return UsageError("no FILE given");
 
   // Every page is read before any is parsed, so a bad name costs no output.
-  std::vector<std::string> pages;
+  std::vector<std::vector<char>> pages;
   for (int k = i; k < argc; ++k) {
-    std::string bytes;
+    std::vector<char> bytes;
     if (!ReadWholeFile(argv[k], &bytes)) {
       std::fprintf(stderr, "torvane-cli parse: cannot read '%s'\n", argv[k]);
       return 2;
@@ -113,23 +121,20 @@ int CmdParse(int argc, char** argv) {
     ++total;
   };
   long long accepted = 0;
-  for (const std::string& page : pages) {
-    const std::size_t length = page.size();
-    std::vector<char> buffer(page.begin(), page.end());
-    buffer.push_back('\0');
-    accepted += ParseResultPage(buffer.data(), length, type, term, exact != 0, seen, add);
+  for (std::vector<char>& page : pages) {
+    accepted += ParseResultPage(page.data(), page.size() - 1, type, term, exact != 0, seen, add);
   }
 
   std::string out;
+  const auto field = [&out](const std::optional<std::string>& text, char behind) {
+    if (text) out += *text;
+    out += behind;
+  };
   for (const FileHit* hit : HitsInListOrder()) {
-    out += hit->name.value_or("");
-    out += '\t';
-    out += hit->size.value_or("");
-    out += '\t';
-    out += hit->date.value_or("");
-    out += '\t';
-    out += hit->location.value_or("");
-    out += '\n';
+    field(hit->name, '\t');
+    field(hit->size, '\t');
+    field(hit->date, '\t');
+    field(hit->location, '\n');
   }
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout)) {
     std::fputs("torvane-cli parse: cannot write the hits to stdout\n", stderr);

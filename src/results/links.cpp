@@ -10,8 +10,9 @@
 
 namespace {
 
+// isspace of the C locale.
 bool IsBlank(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 const char* SkipBlanks(const char* p) {
@@ -21,9 +22,7 @@ const char* SkipBlanks(const char* p) {
 
 bool StartsNoCase(const char* text, const char* word) {
   for (; *word; ++text, ++word) {
-    if (std::tolower(static_cast<unsigned char>(*text)) !=
-        std::tolower(static_cast<unsigned char>(*word)))
-      return false;
+    if (FoldByte(*text) != FoldByte(*word)) return false;
   }
   return true;
 }
@@ -59,6 +58,11 @@ struct FreshSearch {
   }
 };
 
+int NoName(std::optional<std::string>& name) {
+  name.reset();
+  return 1;
+}
+
 template <class Search>
 int ExtractWith(Search& find, const char* p, std::string& href, std::optional<std::string>& name) {
   if (!p || *p != '<') return 0;
@@ -83,36 +87,40 @@ int ExtractWith(Search& find, const char* p, std::string& href, std::optional<st
   }
   if (!value_end) return 0;
 
-  char buffer[kLinkBufferSize];
   std::size_t len = static_cast<std::size_t>(value_end - value);
   if (len > kLinkTextMax) len = kLinkTextMax;
-  std::memcpy(buffer, value, len);
-  buffer[len] = '\0';
-  // A link into a page (an index or a jump mark) is never a file.
-  if (std::strchr(buffer, '#')) return 0;
-  href.assign(buffer, len);
-  name.reset();
+  // A link into a page (an index or a jump mark) is never a file. (The
+  // searches that found value_end stop at a NUL: there is none in front.)
+  if (std::memchr(value, '#', len)) return 0;
+  href.assign(value, len);
 
   const char* tag_end = find.Next(value_end, '>');
-  if (!tag_end) return 1;
+  if (!tag_end) return NoName(name);
 
   // The text starts at the first character that is no blank, no character
   // reference and no tag; an anchor holding only an image thus takes the
   // text behind it.
   const char* start = find.TextStart(tag_end + 1);
-  if (!start) return 1;
+  if (!start) return NoName(name);
   const char* lt = find.Next(start, '<');
-  if (!lt) return 1;
+  if (!lt) return NoName(name);
   const char* close = find.NextClose(lt);
-  if (!close) return 1;
+  if (!close) return NoName(name);
   const char* q = find.LastOpenBefore(close, start);
   const std::ptrdiff_t raw = q - start;
   std::size_t raw_len = raw < 0 ? kLinkTextMax : static_cast<std::size_t>(raw);
   if (raw_len > kLinkTextMax) raw_len = kLinkTextMax;
   // No NUL stands in front of q: the searches that found it stop at one.
+  char buffer[kLinkBufferSize];
   std::memcpy(buffer, start, raw_len);
   buffer[raw_len] = '\0';
-  name = std::string(CleanLinkText(buffer, href.c_str()));
+  const char* text = CleanLinkText(buffer, href.c_str());
+  // The caller's string is refilled rather than made anew.
+  if (name) {
+    name->assign(text);
+  } else {
+    name.emplace(text);
+  }
   return 1;
 }
 

@@ -1,28 +1,46 @@
 #include "results/parser.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 #include "results/links.h"
+#include "results/parser_rules.h"
 #include "results/store.h"
 #include "util/text.h"
 
 namespace {
 
+// The character classes of the C locale, the only one the program runs in,
+// looked up rather than asked of the C library per character.
+struct CharClasses {
+  bool blank[256] = {};
+  bool digit[256] = {};
+  bool capital[256] = {};
+  // What ends a run of plain text in the page scan.
+  bool text_stop[256] = {};
+  constexpr CharClasses() {
+    for (char c : {' ', '\t', '\n', '\v', '\f', '\r'}) blank[static_cast<unsigned char>(c)] = true;
+    for (int c = '0'; c <= '9'; ++c) digit[c] = true;
+    for (int c = 'A'; c <= 'Z'; ++c) capital[c] = true;
+    for (char c : {'<', '&', '\0'}) text_stop[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr CharClasses kClass;
+
 bool IsBlank(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
+  return kClass.blank[static_cast<unsigned char>(c)];
 }
 bool IsDigit(char c) {
-  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  return kClass.digit[static_cast<unsigned char>(c)];
 }
 bool IsCapital(char c) {
-  return std::isupper(static_cast<unsigned char>(c)) != 0;
+  return kClass.capital[static_cast<unsigned char>(c)];
 }
-int Lower(char c) {
-  return std::tolower(static_cast<unsigned char>(c));
+bool IsTextStop(char c) {
+  return kClass.text_stop[static_cast<unsigned char>(c)];
 }
 
 // The moves of the extraction rules. p always stays inside the page: it
@@ -90,13 +108,6 @@ struct Cursor {
     return true;
   }
   void CopyTo(char* field, char stop) const { CopyUntilN(field, p, stop, kHitFieldMax); }
-};
-
-// The texts a rule reads for one new hit.
-struct HitFields {
-  std::string location;
-  char size[kHitFieldMax + 1] = "";
-  char date[kHitFieldMax + 1] = "";
 };
 
 // Runs the extraction rule of engine type `type` with c.p on the "<" of the
@@ -295,39 +306,50 @@ bool RunRuleFive(Cursor& c, HitFields& f) {
 // Acceptance of a link text under Exact Match (step 2 of a candidate).
 bool ExactAccepts(const std::string& name, const char* term, int type) {
   const char* n = name.c_str();
-  if (Lower(n[0]) == Lower(term[0]) && !StrICmp(n, term)) return true;
+  if (FoldByte(n[0]) == FoldByte(term[0]) && !StrICmp(n, term)) return true;
   if (type == 5) return true;
-  return n[0] == '/' && Lower(n[1]) == Lower(term[0]) && !StrICmp(n + 1, term);
+  return n[0] == '/' && FoldByte(n[1]) == FoldByte(term[0]) && !StrICmp(n + 1, term);
 }
 
-// FindNoCase(text, term) != null, with the case folding looked up in a
-// table made once a page rather than called per character: a link text may
-// be 2048 characters long and a page may hold tens of thousands of them.
+// FindNoCase(text, term) != null for a text whose length is known: the
+// first byte's two cases are looked for with memchr, the rest compared
+// through the fold table.
 class TermMatcher {
  public:
   explicit TermMatcher(const char* term) {
-    for (int c = 0; c < 256; ++c) lower_[c] = static_cast<unsigned char>(std::tolower(c));
     if (term) {
-      for (const char* t = term; *t; ++t) term_ += static_cast<char>(Fold(*t));
+      for (const char* t = term; *t; ++t) term_ += FoldByte(*t);
+    }
+    if (!term_.empty()) {
+      lower_ = term_[0];
+      upper_ = lower_ >= 'a' && lower_ <= 'z' ? static_cast<char>(lower_ - 'a' + 'A') : lower_;
     }
   }
-  bool FoundIn(const char* text) const {
-    if (term_.empty() || !text) return false;
-    const char first = term_[0];
-    for (const char* t = text; *t; ++t) {
-      if (Fold(*t) != first) continue;
+  bool FoundIn(const std::string& text) const {
+    if (term_.empty() || text.size() < term_.size()) return false;
+    // The text ends at its first NUL, as a C text would.
+    const char* t = text.c_str();
+    const char* const end = t + std::strlen(t);
+    const std::size_t n = term_.size();
+    while (end - t >= static_cast<std::ptrdiff_t>(n)) {
+      const std::size_t left = static_cast<std::size_t>(end - t) - n + 1;
+      const char* a = static_cast<const char*>(std::memchr(t, lower_, left));
+      const char* b =
+          upper_ == lower_ ? nullptr : static_cast<const char*>(std::memchr(t, upper_, left));
+      const char* at = !a ? b : !b ? a : std::min(a, b);
+      if (!at) return false;
       std::size_t i = 1;
-      while (i < term_.size() && t[i] && Fold(t[i]) == term_[i]) ++i;
-      if (i == term_.size()) return true;
+      while (i < n && FoldByte(at[i]) == term_[i]) ++i;
+      if (i == n) return true;
+      t = at + 1;
     }
     return false;
   }
 
  private:
-  char Fold(char c) const { return static_cast<char>(lower_[static_cast<unsigned char>(c)]); }
-
-  unsigned char lower_[256];
   std::string term_;  // folded
+  char lower_ = 0;
+  char upper_ = 0;
 };
 
 // Whether p begins an anchor tag: "<a" and a blank or ">", any case.
@@ -341,7 +363,7 @@ AnchorVerdict RejectionOf(bool link, const std::string& href,
                           const std::optional<std::string>& name, const TermMatcher& matcher,
                           bool takes_http, bool exact, const char* term, int type) {
   if (!link) return AnchorVerdict::kNoLink;
-  if (!name || !matcher.FoundIn(name->c_str())) return AnchorVerdict::kNoTerm;
+  if (!name || !matcher.FoundIn(*name)) return AnchorVerdict::kNoTerm;
   if (!takes_http && !FindNoCase(href.c_str(), "ftp:")) return AnchorVerdict::kNoFtp;
   if (exact && !ExactAccepts(*name, term, type)) return AnchorVerdict::kExactMatch;
   return AnchorVerdict::kAlreadySeen;
@@ -403,6 +425,13 @@ char* TidyWhitespace(char* text) {
   return text;
 }
 
+bool RunExtractionRule(int type, char* page, char*& p, const std::string& name, HitFields& f) {
+  Cursor c{page, p};
+  const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, name, f);
+  p = c.p;
+  return complete;
+}
+
 int ParseResultPage(char* page, std::size_t length, int type, const char* term, bool exact,
                     std::unique_ptr<SeenNode>& seen, const PageHitSink& on_hit,
                     ParseObserver* observer) {
@@ -415,12 +444,12 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
   int accepted = 0;
   const bool takes_http = type == 11 || type == 12 || type == 13;
 
-  // Anchors of this page that already became hits. A rule may leave the
-  // scan in front of its own link; meeting that link again must count it
-  // as seen even when its href was changed on the way into the store
-  // (tidied blanks, a location built from page text), or the scan would
-  // make the same hit again and again.
-  std::unordered_set<std::size_t> hit_anchors;
+  // Anchors of this page that already became hits, in order. A rule may
+  // leave the scan in front of its own link; meeting that link again must
+  // count it as seen even when its href was changed on the way into the
+  // store (tidied blanks, a location built from page text), or the scan
+  // would make the same hit again and again.
+  std::vector<std::size_t> hit_anchors;
 
   // Every search that may run far from where it starts goes through the
   // scanner, which remembers what it found: a page is read in time linear
@@ -430,6 +459,10 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
   const auto next_semicolon = [&links](char* from) {
     return const_cast<char*>(links.Next(from, ';'));
   };
+  // Kept from one candidate link to the next, so that a link that is no
+  // hit costs no allocation.
+  std::string href;
+  std::optional<std::string> name;
   char* p = page;
   while (p && *p) {
     if (*p == '&') {
@@ -442,39 +475,39 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
       continue;
     }
     if (*p != '<') {
-      while (*p && *p != '<') {
-        if (*p == '&') {
-          char* semi = next_semicolon(p);
-          p = semi ? semi + 1 : p + 1;
-        } else {
-          ++p;
-        }
+      for (;;) {
+        while (!IsTextStop(*p)) ++p;
+        if (*p != '&') break;
+        char* semi = next_semicolon(p);
+        p = semi ? semi + 1 : p + 1;
       }
       continue;
     }
 
     // A "<": is it a link to a file we are looking for?
-    std::string href;
-    std::optional<std::string> name;
     bool take = false;
     const bool link = links.Extract(p, href, name) != 0;
-    if (link && name && matcher.FoundIn(name->c_str()) &&
+    if (link && name && matcher.FoundIn(*name) &&
         (takes_http || FindNoCase(href.c_str(), "ftp:"))) {
       take = !exact || ExactAccepts(*name, term, type);
     }
+    const std::size_t anchor = static_cast<std::size_t>(p - page);
+    auto anchor_at = hit_anchors.end();
     if (take) {
-      const std::size_t anchor = static_cast<std::size_t>(p - page);
-      if (hit_anchors.count(anchor) || SeenTreeLookup(seen.get(), href.c_str())) {
+      anchor_at = std::lower_bound(hit_anchors.begin(), hit_anchors.end(), anchor);
+      if ((anchor_at != hit_anchors.end() && *anchor_at == anchor) ||
+          SeenTreeLookup(seen.get(), href.c_str())) {
         ++accepted;
         take = false;
       }
     }
     if (!take) {
       if (observer && (link || IsAnchorTag(p))) {
+        // href and name still hold the last link's when this is none.
         static const std::string kNone;
         observer->Anchor({RejectionOf(link, href, name, matcher, takes_http, exact, term, type),
-                          static_cast<std::size_t>(p - page), href, name ? *name : kNone, kNone, "",
-                          "", false});
+                          anchor, link ? href : kNone, link && name ? *name : kNone, kNone, "", "",
+                          false});
       }
       const char* gt = links.TagEnd(p);
       p = gt ? const_cast<char*>(gt) + 1 : nullptr;
@@ -482,27 +515,27 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     }
 
     // A new hit.
-    const std::size_t anchor = static_cast<std::size_t>(p - page);
-    hit_anchors.insert(anchor);
+    hit_anchors.insert(anchor_at, anchor);
     TidyString(href);
     TidyString(*name);
     if (name->size() > kHitNameMax) name->resize(kHitNameMax);
 
     HitFields f;
-    f.location = href;
-    Cursor c{page, p};
-    const bool complete = type == 5 ? RunRuleFive(c, f) : RunRule(type, c, *name, f);
-    p = complete ? c.p : nullptr;
+    // The href is not read again, but by an observer.
+    if (observer) {
+      f.location = href;
+    } else {
+      f.location = std::move(href);
+    }
+    const bool complete = RunExtractionRule(type, page, p, *name, f);
+    if (!complete) p = nullptr;
     if (type == 5) links.Forget();  // the rule may have cut the page
     ++accepted;
     // The location may differ from the href looked up above (tidied blanks,
     // a service's prefix, a location built from page text), so an earlier
     // page may have made it a hit already: one location is one hit.
-    const bool seen_before = SeenTreeLookup(seen.get(), f.location.c_str()) != 0;
-    if (!seen_before) {
-      SeenTreeInsert(seen, f.location.c_str(), 1);
-      if (!IsDigit(f.size[0])) f.size[0] = '\0';
-    }
+    const bool seen_before = !SeenTreeAdd(seen, f.location.c_str(), 1);
+    if (!seen_before && !IsDigit(f.size[0])) f.size[0] = '\0';
     if (observer) {
       observer->Anchor({seen_before ? AnchorVerdict::kAlreadySeen : AnchorVerdict::kHit, anchor,
                         href, *name, f.location, f.size, f.date, !complete});

@@ -28,24 +28,35 @@ std::unique_ptr<SeenNode> MakeSeenNode(const char* label, std::int32_t value) {
   return node;
 }
 
-// The node of the level starting at first whose label begins with c.
-SeenNode* FindOnLevel(SeenNode* first, char c) {
-  for (SeenNode* n = first; n; n = n->sibling.get()) {
-    if (n->label[0] == c) return n;
+// The node of the level starting at first whose label begins with c. It
+// is moved to the front of its level: the next key is mostly a neighbour
+// of this one (the same server, the same directory) and is then found at
+// once. The order of a level means nothing else.
+SeenNode* FindOnLevel(std::unique_ptr<SeenNode>& first, char c) {
+  if (!first || first->label[0] == c) return first.get();
+  for (std::unique_ptr<SeenNode>* prev = &first; (*prev)->sibling; prev = &(*prev)->sibling) {
+    if ((*prev)->sibling->label[0] != c) continue;
+    std::unique_ptr<SeenNode> found = std::move((*prev)->sibling);
+    (*prev)->sibling = std::move(found->sibling);
+    found->sibling = std::move(first);
+    first = std::move(found);
+    return first.get();
   }
   return nullptr;
 }
 
-SeenNode* AppendToLevel(std::unique_ptr<SeenNode>& first, const char* label, std::int32_t value) {
-  std::unique_ptr<SeenNode>* slot = &first;
-  while (*slot) slot = &(*slot)->sibling;
-  *slot = MakeSeenNode(label, value);
-  return slot->get();
+// A new node goes in front of its level, where the next key looks first.
+SeenNode* AddToLevel(std::unique_ptr<SeenNode>& first, const char* label, std::int32_t value) {
+  std::unique_ptr<SeenNode> node = MakeSeenNode(label, value);
+  node->sibling = std::move(first);
+  first = std::move(node);
+  return first.get();
 }
 
-}  // namespace
-
-SeenNode* SeenTreeInsert(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value) {
+// SeenTreeInsert; with only_new, a key already there with a value is left
+// alone and the result is null.
+SeenNode* Insert(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value,
+                 bool only_new) {
   if (!key) return nullptr;
   if (!root) {
     root = MakeSeenNode(key, value);
@@ -54,12 +65,13 @@ SeenNode* SeenTreeInsert(std::unique_ptr<SeenNode>& root, const char* key, std::
   std::unique_ptr<SeenNode>* level = &root;
   const char* rest = key;
   for (;;) {
-    SeenNode* node = FindOnLevel(level->get(), rest[0]);
-    if (!node) return AppendToLevel(*level, rest, value);
+    SeenNode* node = FindOnLevel(*level, rest[0]);
+    if (!node) return AddToLevel(*level, rest, value);
     const char* label = node->label.c_str();
     std::size_t i = 0;
     while (label[i] && label[i] == rest[i]) ++i;
     if (!label[i] && !rest[i]) {
+      if (only_new && node->value != 0) return nullptr;
       node->value = value;
       return node;
     }
@@ -83,8 +95,18 @@ SeenNode* SeenTreeInsert(std::unique_ptr<SeenNode>& root, const char* key, std::
       return node;
     }
     node->value = 0;
-    return AppendToLevel(node->child, rest + i, value);
+    return AddToLevel(node->child, rest + i, value);
   }
+}
+
+}  // namespace
+
+SeenNode* SeenTreeInsert(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value) {
+  return Insert(root, key, value, false);
+}
+
+bool SeenTreeAdd(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value) {
+  return Insert(root, key, value, true) != nullptr;
 }
 
 std::int32_t SeenTreeLookup(const SeenNode* root, const char* key) {

@@ -24,6 +24,9 @@ struct SeenNode {
 
 // Stores key with value; returns the node holding it (null for a null key).
 SeenNode* SeenTreeInsert(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value);
+// Stores key with value (not 0) unless it is there already; true when it was
+// new. A look-up and an insert in one walk.
+bool SeenTreeAdd(std::unique_ptr<SeenNode>& root, const char* key, std::int32_t value);
 // The value stored for key, 0 when absent.
 std::int32_t SeenTreeLookup(const SeenNode* root, const char* key);
 void SeenTreeFree(std::unique_ptr<SeenNode>& root);

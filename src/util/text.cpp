@@ -17,18 +17,20 @@ void CopyN(char* dst, const char* src, std::size_t n) {
   dst[i] = '\0';
 }
 
-static int Lower(char c) {
-  return std::tolower(static_cast<unsigned char>(c));
-}
-
 const char* FindNoCase(const char* text, const char* pattern) {
   if (!text || !pattern || !*pattern) return nullptr;
-  for (const char* t = text; *t; ++t) {
-    std::size_t i = 0;
-    while (pattern[i] && t[i] && Lower(t[i]) == Lower(pattern[i])) ++i;
+  // Candidates are found by the C library's own scan for the first
+  // character in either case; only they are compared, by folding.
+  const char first = FoldByte(pattern[0]);
+  const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+  const char both[3] = {first, other, '\0'};
+  for (const char* t = text;; ++t) {
+    t = first == other ? std::strchr(t, first) : std::strpbrk(t, both);
+    if (!t) return nullptr;
+    std::size_t i = 1;
+    while (pattern[i] && FoldByte(t[i]) == FoldByte(pattern[i])) ++i;
     if (!pattern[i]) return t;
   }
-  return nullptr;
 }
 
 char* FindNoCase(char* text, const char* pattern) {

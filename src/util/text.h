@@ -43,6 +43,10 @@ const char* LoadText(int id);
 // Case-insensitive comparison that folds A-Z to a-z only, like _stricmp in
 // the C locale. Used for every name ordering so Linux and Windows agree.
 int StrICmp(const char* a, const char* b);
+// tolower of the C locale, the only one the program runs in: A-Z to a-z.
+constexpr char FoldByte(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // printf-style formatting into a std::string.
 std::string Format(const char* fmt, ...)
