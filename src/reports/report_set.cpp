@@ -1,5 +1,7 @@
 #include "reports/report_set.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -34,24 +36,39 @@ std::string ReportPath(const char* name) {
   return JoinPath("reports", name);
 }
 
+// Written as a format would write it with %s: up to the first NUL.
+void WriteEscapedText(FileWriter& f, const std::string& text) {
+  f.WriteEscaped(text.c_str(), std::strlen(text.c_str()));
+}
+
+// The hit's row, its texts escaped on their way into the file.
 void WriteHitRow(FileWriter& f, const FileHit& hit) {
-  const std::string location = hit.location ? *hit.location : std::string();
-  f.Printf("<tr><td NOWRAP %s>", kCell);
+  static const std::string kNone;
+  static const std::string kRowStart = std::string("<tr><td NOWRAP ") + kCell + ">";
+  static const std::string kNextCell = std::string("</td><td NOWRAP ") + kCell + ">";
+  const std::string& location = hit.location ? *hit.location : kNone;
+  const std::string& name = hit.name ? *hit.name : kNone;
+  f.Write(kRowStart);
   // Only an ftp or web address becomes a link: a page can offer any text
   // as a location, "javascript:..." included.
   if (IsOpenableLocation(location)) {
-    f.Printf("<a href=\"%s\">%s</a><br>\n", HtmlEscape(location).c_str(), Esc(hit.name).c_str());
+    f.Write("<a href=\"");
+    WriteEscapedText(f, location);
+    f.Write("\">");
+    WriteEscapedText(f, name);
+    f.Write("</a><br>\n");
   } else {
-    f.Printf("%s<br>\n", Esc(hit.name).c_str());
+    WriteEscapedText(f, name);
+    f.Write("<br>\n");
   }
-  f.Printf("</td><td NOWRAP %s>", kCell);
-  f.Write(Esc(hit.size));
-  f.Printf("</td><td NOWRAP %s>", kCell);
-  f.Write(Esc(hit.date));
-  f.Printf("</td><td NOWRAP %s>", kCell);
+  f.Write(kNextCell);
+  if (hit.size) f.WriteEscaped(*hit.size);
+  f.Write(kNextCell);
+  if (hit.date) f.WriteEscaped(*hit.date);
+  f.Write(kNextCell);
   // Cut first, escape after, so an entity is never split in the middle.
-  f.Write(HtmlEscape(location.substr(0, 50)));
-  f.Printf("</td></tr>\n");
+  f.WriteEscaped(location.data(), std::min<std::size_t>(location.size(), 50));
+  f.Write("</td></tr>\n");
 }
 
 // Closes a page. A page that was not written whole gets the same error box

@@ -1,5 +1,6 @@
 #include "util/file.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -127,31 +128,103 @@ int FileWrite(FileHandle f, const std::string& text) {
 }
 
 FileWriter::FileWriter(const std::string& path)
-    : path_(path), f_(FileCreate(path.c_str())), ok_(f_ != nullptr) {}
+    : path_(path), f_(FileCreate(path.c_str())), ok_(f_ != nullptr) {
+  if (f_) buffer_ = std::make_unique<char[]>(kBufferSize);
+}
 
 FileWriter::~FileWriter() {
   Close();
 }
 
+void FileWriter::Flush() {
+  if (used_ && ok_ && f_ && std::fwrite(buffer_.get(), 1, used_, f_) != used_) ok_ = false;
+  used_ = 0;
+}
+
+bool FileWriter::Room(std::size_t n) {
+  if (!ok_ || !f_) return false;
+  if (kBufferSize - used_ < n) Flush();
+  return ok_;
+}
+
 void FileWriter::Write(const char* data, std::size_t n) {
-  if (!ok_ || !f_ || !data) return;
-  if (std::fwrite(data, 1, n, f_) != n) ok_ = false;
+  if (!data || !Room(n < kBufferSize ? n : 0)) return;
+  if (n >= kBufferSize) {
+    // Larger than the buffer: straight to the file, behind what is there.
+    Flush();
+    if (ok_ && std::fwrite(data, 1, n, f_) != n) ok_ = false;
+    return;
+  }
+  std::memcpy(buffer_.get() + used_, data, n);
+  used_ += n;
+}
+
+void FileWriter::WriteEscaped(const char* data, std::size_t n) {
+  if (!data) return;
+  // At most six bytes ("&quot;") for each byte of the text.
+  constexpr std::size_t kWidest = 6;
+  for (std::size_t done = 0; done < n;) {
+    const std::size_t part = std::min(n - done, kBufferSize / kWidest);
+    if (!Room(part * kWidest)) return;
+    char* out = buffer_.get() + used_;
+    for (const char* in = data + done, *end = in + part; in != end; ++in) {
+      switch (*in) {
+        case '&':
+          std::memcpy(out, "&amp;", 5);
+          out += 5;
+          break;
+        case '<':
+          std::memcpy(out, "&lt;", 4);
+          out += 4;
+          break;
+        case '>':
+          std::memcpy(out, "&gt;", 4);
+          out += 4;
+          break;
+        case '"':
+          std::memcpy(out, "&quot;", 6);
+          out += 6;
+          break;
+        default:
+          *out++ = *in;
+      }
+    }
+    used_ = static_cast<std::size_t>(out - buffer_.get());
+    done += part;
+  }
 }
 
 void FileWriter::Printf(const char* fmt, ...) {
-  if (!ok_ || !f_ || !fmt) return;
+  if (!fmt || !Room(0)) return;
   va_list ap;
   va_start(ap, fmt);
-  if (std::vfprintf(f_, fmt, ap) < 0) ok_ = false;
+  va_list again;
+  va_copy(again, ap);
+  // Formatted once, into the buffer; only a text that does not fit in what
+  // is left is formatted a second time.
+  const int n = std::vsnprintf(buffer_.get() + used_, kBufferSize - used_, fmt, ap);
   va_end(ap);
+  if (n < 0) {
+    ok_ = false;
+  } else if (static_cast<std::size_t>(n) < kBufferSize - used_) {
+    used_ += static_cast<std::size_t>(n);
+  } else {
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(&text[0], text.size(), fmt, again);
+    text.resize(static_cast<std::size_t>(n));
+    Write(text);
+  }
+  va_end(again);
 }
 
 bool FileWriter::Close() {
   if (f_) {
+    Flush();
     // ferror also catches a failure inside stdio that no result showed.
     if (std::fflush(f_) != 0 || std::ferror(f_)) ok_ = false;
     if (std::fclose(f_) != 0) ok_ = false;
     f_ = nullptr;
+    buffer_.reset();
   }
   return ok_;
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
 using FileHandle = std::FILE*;
@@ -66,7 +68,9 @@ int FileWrite(FileHandle f, const std::string& text);
 // A file being written that remembers its first failure: a file the
 // program writes must never pass for saved when a write, the flush or the
 // close failed (a full disk often shows only at the flush). After a
-// failure every further write does nothing.
+// failure every further write does nothing. Writes gather in a buffer of
+// its own that goes to the file in large blocks; Printf formats once,
+// straight into it.
 class FileWriter {
  public:
   // Creates or truncates path for writing in binary mode.
@@ -84,6 +88,11 @@ class FileWriter {
 
   void Write(const char* data, std::size_t n);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
+  void Write(const char* text) { Write(text, std::strlen(text)); }
+  // The text with "&", "<", ">" and '"' written as HTML entities
+  // (HtmlEscape), without a copy of its own.
+  void WriteEscaped(const char* data, std::size_t n);
+  void WriteEscaped(const std::string& text) { WriteEscaped(text.data(), text.size()); }
   void Printf(const char* fmt, ...)
 #if defined(__GNUC__)
       __attribute__((format(printf, 2, 3)))
@@ -94,9 +103,17 @@ class FileWriter {
   bool Close();
 
  private:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  // Room for n more bytes in the buffer, making it by a flush; false when
+  // nothing can be written any more.
+  bool Room(std::size_t n);
+  void Flush();
+
   std::string path_;
   FileHandle f_;
   bool ok_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };
 
 // Writes the bytes to path + ".part" in the same directory, then renames
