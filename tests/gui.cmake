@@ -29,8 +29,8 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET torvane)
   if(Python3_Interpreter_FOUND)
     set(TORVANE_GUI_CASES
         StartWithoutEngines EngineList EnginePopupOffRows WholeHunt CancelHunt
-        CloseDuringHunt Preferences NarrowWindow CatalogueTab SixtyWordQuery ProjectSaveAsOpen
-        ProjectDelete VersionCheck DatabaseUpgrade)
+        CloseDuringHunt Preferences NarrowWindow CatalogueTab CatalogueActions HitActions
+        SixtyWordQuery ProjectSaveAsOpen ProjectDelete VersionCheck DatabaseUpgrade)
     foreach(case IN LISTS TORVANE_GUI_CASES)
       add_test(NAME gui_${case}
                COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/gui/gui_test.py

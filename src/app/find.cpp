@@ -62,6 +62,10 @@ int Find() {
   ui.SetText(platform::kMainWindow, IDC_CANCEL, LoadText(1456));
   for (int id : kRunLockedControls) ui.Enable(platform::kMainWindow, id, false);
   for (int id : kRunLockedMenuItems) ui.EnableMenuItem(id, false);
+  // An open file details pane must not delete hits under a running Hunt.
+  if (ui.IsOpen(platform::kFileDetailsPane)) {
+    ui.Enable(platform::kFileDetailsPane, IDC_DETAIL_DELETE, false);
+  }
   g_hunt.cancel_requests = 0;
   ui.WaitCursor(true);
   platform::frontend().ShowResultsPage();

@@ -148,3 +148,26 @@ int CheckCatalogueText(const char* text, std::size_t length, std::string* versio
   }
   return has_version ? entries : 0;
 }
+
+std::string SoftFileName(const SoftEntry& e) {
+  if (!e.download) return {};
+  const std::size_t slash = e.download->rfind('/');
+  return slash == std::string::npos ? *e.download : e.download->substr(slash + 1);
+}
+
+std::string JoinFileNames(const std::vector<const SoftEntry*>& entries, std::size_t limit) {
+  std::string joined;
+  std::size_t taken = 0;
+  for (const SoftEntry* e : entries) {
+    if (!e || taken == kMaxSelectedNames) break;
+    const std::string name = SoftFileName(*e);
+    // An entry without a file name adds no empty search term.
+    if (name.empty()) continue;
+    const std::size_t grown = joined.size() + (taken ? 1 : 0) + name.size();
+    // A name cut short would be hunted as some other name.
+    if (grown > limit) break;
+    if (taken++) joined += ',';
+    joined += name;
+  }
+  return joined;
+}

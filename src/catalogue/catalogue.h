@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 constexpr const char kCatalogueFile[] = "soft.dat";
 constexpr int kCategoryCount = 4;
@@ -55,3 +56,13 @@ int FillCatalogueRows(int page);
 // entries when it has a VERSION= line, whose value goes to version, else 0.
 // A text with a NUL byte or a line longer than the readers take is none.
 int CheckCatalogueText(const char* text, std::size_t length, std::string* version);
+
+// The entry's file name: its download address behind the last "/".
+std::string SoftFileName(const SoftEntry& e);
+// At most this many names go into the query field at once.
+constexpr std::size_t kMaxSelectedNames = 102;
+// The file names of the entries, in their order, joined by "," without
+// blanks: at most kMaxSelectedNames of them, and only as many whole names
+// as keep the text within limit characters (the query field's room).
+// Entries without a file name are passed over.
+std::string JoinFileNames(const std::vector<const SoftEntry*>& entries, std::size_t limit);

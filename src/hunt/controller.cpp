@@ -210,6 +210,9 @@ void StopHunt() {
   ++g_hunt.run_number;
   for (int id : kRunLockedControls) ui.Enable(platform::kMainWindow, id, true);
   for (int id : kRunLockedMenuItems) ui.EnableMenuItem(id, true);
+  if (ui.IsOpen(platform::kFileDetailsPane)) {
+    ui.Enable(platform::kFileDetailsPane, IDC_DETAIL_DELETE, true);
+  }
   ui.SetText(platform::kMainWindow, IDC_FIND, LoadText(1454));
   ui.SetText(platform::kMainWindow, IDC_CANCEL, LoadText(1456));
   platform::frontend().UpdateEngineCount();

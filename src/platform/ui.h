@@ -24,6 +24,7 @@ struct Window {
 constexpr Window kMainWindow{IDD_MAIN};
 constexpr Window kStatusDialog{IDD_STATUS};
 constexpr Window kVersionDialog{IDD_VERSION_CHECK};
+constexpr Window kFileDetailsPane{IDD_FILE_DETAILS};
 
 // Message box styles and answers, with the Win32 values.
 constexpr unsigned kMbOk = 0x0;

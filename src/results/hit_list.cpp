@@ -186,6 +186,44 @@ void InsertIntoList(HitIndex z, HitIndex before) {
   for (PosNode* n = leaf; n && n->size > kFan; n = n->parent) Split(n);
 }
 
+void RemoveEntry(PosNode* n, int at) {
+  for (int i = at; i + 1 < n->size; ++i) {
+    n->head[i] = n->head[i + 1];
+    n->greatest[i] = n->greatest[i + 1];
+    n->count[i] = n->count[i + 1];
+    n->child[i] = n->child[i + 1];
+  }
+  --n->size;
+}
+
+// Takes hit z out of its leaf. A node left empty drops out of its parent
+// (a search must never descend into a node without a greatest name); the
+// others pass their new count and greatest name up.
+void RemoveFromList(HitIndex z) {
+  PosNode* n = Info(z).leaf;
+  RemoveEntry(n, PlaceInLeaf(n, z));
+  Info(z).leaf = nullptr;
+  for (; n->parent; n = n->parent) {
+    if (n->size == 0) {
+      RemoveEntry(n->parent, SlotOf(n->parent, n));
+    } else {
+      Summarize(n);
+    }
+  }
+  if (n->size == 0) g_hits.root = nullptr;
+}
+
+// The number of the hit stored at p, or 0 when p is none of the list's.
+HitIndex NumberOf(const FileHit* p) {
+  for (std::size_t b = 0; p && b < g_hits.blocks.size(); ++b) {
+    const FileHit* first = g_hits.blocks[b].get();
+    if (p < first || p >= first + kBlockHits) continue;
+    const auto z = static_cast<HitIndex>(b * kBlockHits + static_cast<std::size_t>(p - first) + 1);
+    return z < g_hits.info.size() && Info(z).leaf ? z : 0;
+  }
+  return 0;
+}
+
 // The first hit in list order whose name compares greater than z's: where
 // the running greatest name of the list first exceeds it.
 HitIndex FirstGreater(HitIndex z) {
@@ -284,11 +322,28 @@ void FreeHitList() {
   g_hits.nodes.clear();
   g_hits.root = nullptr;
   g_hits.nameless = 0;
+  g_hits.deleted = 0;
   g_tails = store_internal::TailStore();
 }
 
+bool DeleteFileHit(const FileHit* hit) {
+  const HitIndex z = store_internal::NumberOf(hit);
+  if (!z) return false;
+  store_internal::RemoveFromList(z);
+  // The report order is sorted afresh at its next pick, without this hit.
+  store_internal::ResetReport();
+  if (!store_internal::Info(z).named) --g_hits.nameless;
+  ++g_hits.deleted;
+  HitOf(z) = FileHit();
+  return true;
+}
+
+bool HoldsHit(const FileHit* hit) {
+  return store_internal::NumberOf(hit) != 0;
+}
+
 std::size_t HitCount() {
-  return g_hits.info.size() - 1;
+  return g_hits.info.size() - 1 - g_hits.deleted;
 }
 
 std::vector<FileHit*> HitsInListOrder() {

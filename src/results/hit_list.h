@@ -38,6 +38,12 @@ FileHit& AddFileHit(std::string location, std::string name, const char* size, co
 void AppendLoadedHit(FileHit hit);
 // Frees every hit; the list becomes empty.
 void FreeHitList();
+// Unlinks one hit from the list and frees its texts; the others keep their
+// places and addresses. False for a pointer that is not a hit of the list
+// (already deleted, or freed with the list).
+bool DeleteFileHit(const FileHit* hit);
+// True while hit is a hit of the list.
+bool HoldsHit(const FileHit* hit);
 // Number of hits in the list.
 std::size_t HitCount();
 // The hits in list order.

@@ -54,7 +54,7 @@ struct HitInfo {
   NameHead head;
   const char* tail = nullptr;  // the name from byte kHeadBytes on, if it is that long
   bool named = false;
-  PosNode* leaf = nullptr;
+  PosNode* leaf = nullptr;  // null once the hit is deleted
 };
 
 // Hits are made in blocks: their addresses must not move (rows and callers
@@ -69,6 +69,7 @@ struct HitList {
   // Hits without a name; while there are any, the report order takes the
   // runs between them one by one (they only come from project files).
   std::size_t nameless = 0;
+  std::size_t deleted = 0;  // numbers whose hits were deleted one by one
 };
 extern HitList g_hits;
 

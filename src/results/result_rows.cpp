@@ -43,6 +43,19 @@ void AppendHitRow(const FileHit* hit) {
   if (g_right_tab == 0 && InsertHitRow(g_result_rows, hit)) ++g_result_rows;
 }
 
+int DeleteHitRow(int row, const FileHit* hit) {
+  if (!HoldsHit(hit)) return 0;
+  const bool counted = hit->name.has_value();
+  DeleteFileHit(hit);
+  g_list_filling = true;
+  platform::ui().DeleteRow(IDC_RESULTS_LIST, row);
+  g_list_filling = false;
+  if (g_result_rows > 0) --g_result_rows;
+  if (counted && g_total_hits > 0) --g_total_hits;
+  ShowTotalHitCount();
+  return 1;
+}
+
 void EmptyResultsList() {
   DeleteRows();
   g_total_hits = 0;

@@ -23,6 +23,12 @@ int InsertHitRow(int row, const FileHit* hit);
 int InsertCatalogueRow(int row, const SoftEntry* entry);
 // A new hit's row at the end of the list, when the results page is shown.
 void AppendHitRow(const FileHit* hit);
+// Deletes the hit and its row (at index row of the results page): the row
+// counter drops by one, and so does the total hit count for a hit that
+// counted (one with a name), so that the report and the status dialog
+// count what is left. Its location stays seen: the same Hunt does not
+// find it again. 0, changing nothing, when hit is not a hit of the list.
+int DeleteHitRow(int row, const FileHit* hit);
 // Deletes every row and zeroes the row counter and the total hit count.
 void EmptyResultsList();
 // Deletes every row, keeping the total hit count, and adds the rows of the

@@ -18,6 +18,7 @@ README shows into DIR.
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -145,6 +146,31 @@ class GuiCase(unittest.TestCase):
         self.session.click_at(*self.screen_point(tab, tab["page_rects"][page]))
         return until(lambda: control(self.look(), g.IDC_RIGHT_TAB)["current"] == page,
                      "page %d of the right tab" % page, 10)
+
+    def row_point(self, row):
+        lst = control(self.look(), g.IDC_RESULTS_LIST)
+        return self.screen_point(lst, lst["rows"][row]["rect"])
+
+    def click_rows(self, *numbers):
+        """Clicks the first row of the right-hand list, Ctrl-clicks the others."""
+        for i, row in enumerate(numbers):
+            x, y = self.row_point(row)
+            self.session.xdotool("mousemove", x, y, "sleep", "0.1",
+                                 *(["click", 1] if i == 0 else
+                                   ["keydown", "ctrl", "click", 1, "keyup", "ctrl"]))
+        until(lambda: [i for i, r in enumerate(control(self.look(), g.IDC_RESULTS_LIST)["rows"])
+                       if r["highlighted"]] == sorted(numbers), "rows %s highlighted" % (numbers,),
+              10)
+
+    def double_click(self, row):
+        x, y = self.row_point(row)
+        self.session.xdotool("mousemove", x, y, "sleep", "0.1", "click", "--repeat", 2, 1)
+
+    def cells(self, row):
+        return rows(self.look(), g.IDC_RESULTS_LIST)[row]
+
+    def clipboard(self):
+        return json.loads(self.session.drive("clipboard-get")[1])
 
     def grow(self, width=980, height=740):
         """A larger window: every engine row shows, with room below them."""
@@ -655,6 +681,151 @@ class CatalogueTab(GuiCase):
         self.assertEqual(rows(window, g.IDC_RESULTS_LIST), [])
         for cid in g.CATALOGUE_CONTROLS:
             self.assertFalse(control(window, cid)["visible"], cid)
+        self.assertEqual(self.quit(), 1)
+
+
+def catalogue_line(name, download, size, home, version, review, number):
+    return "%s<1>%s<2>%s<3>%s<4>%s<5>%s<6>%d\n" % (name, download, size, home, version, review,
+                                                  number)
+
+
+class CatalogueActions(GuiCase):
+    LAZY = catalogue_line("Lazy Tool", "ftp://ftp.example.org/pub/lazy-1.0.zip", "12 KB",
+                          "http://lazy.example.org/", "1.0", "", 1)
+
+    def write_soft(self, first_appz="", renamed=None):
+        """The shipped catalogue with first_appz as the first "Appz" entry,
+        and the first program renamed."""
+        with open(os.path.join(g.DATA, "soft.dat")) as f:
+            lines = f.read().splitlines(True)
+        cut = next(i for i, l in enumerate(lines) if l.rstrip().endswith("<6>1"))
+        if renamed:
+            lines[1] = renamed + lines[1][lines[1].index("<1>"):]
+        with open(os.path.join(self.work, "soft.dat"), "w", newline="\n") as f:
+            f.write("".join(lines[:cut]) + first_appz + "".join(lines[cut:]))
+
+    def test_lazy_load_fields_query_and_info_pane(self):
+        self.ini()
+        self.start()
+        self.grow(900, 600)
+        # After the start only the first category is read: what the file says
+        # of the others from now on shows at the first switch, and only then.
+        self.write_soft(self.LAZY, renamed="Renamed")
+        self.click_page(1)
+        self.assertEqual(self.cells(0)[0], "7-Zip")  # read at the start
+        self.write_soft(self.LAZY.replace("Lazy Tool", "Too Late"))
+        for page in (2, 3, 0, 2):
+            self.click_page(page)
+        self.assertEqual(self.cells(0)[0], "Lazy Tool")
+        self.assertNotIn("Too Late", [r[0] for r in rows(self.look(), g.IDC_RESULTS_LIST)])
+
+        # One row: its version and size, and the buttons its addresses allow.
+        for row, info in ((0, False), (1, True)):
+            self.click_rows(row)
+            window = self.look()
+            self.assertEqual([control(window, c)["enabled"]
+                              for c in (g.IDC_GET_IT, g.IDC_HOME, g.IDC_INFO)], [True, True, info])
+        self.click_rows(0)
+        window = self.look()
+        self.assertEqual([control(window, c)["text"] for c in
+                          (g.IDC_QUERY, g.IDC_SOFT_VERSION, g.IDC_SOFT_SIZE)],
+                         ["lazy-1.0.zip", "  1.0", "  12 KB"])
+
+        # Three rows: their file names into the query field.
+        self.click_rows(0, 1, 2)
+        names = [self.cells(r)[1] for r in range(3)]
+        self.assertEqual(self.text(g.IDC_QUERY), ",".join(names))
+        focused = self.cells(2)
+        with open(os.path.join(self.work, "soft.dat")) as f:
+            entry = next(l.rstrip("\n") for l in f if l.startswith(focused[0] + "<1>"))
+        name, download, size, home, version, review, _ = re.split(r"<\d>", entry)
+        self.session.drive("clipboard-set", "untouched")
+        self.session.command(self.main, g.IDM_SOFT_COPY)
+        until(lambda: self.clipboard() == home, "the home page on the clipboard", 10)
+        self.session.click(self.main, g.IDC_GET_IT)
+        self.session.click(self.main, g.IDC_INFO)
+        until(lambda: len(self.browser_log()) == 2, "two addresses at the browser", 20)
+        self.assertEqual([a.strip('"') for a in self.browser_log()], [download, review])
+
+        # The information pane, refreshed when another row is chosen.
+        self.session.command(self.main, g.IDM_SOFT_VIEW)
+        pane = self.session.wait_window(name)
+        self.assertEqual([control(pane, c)["text"] for c in
+                          (g.IDC_INFO_TITLE, g.IDC_INFO_DOWNLOAD, g.IDC_INFO_SIZE,
+                           g.IDC_INFO_HOME, g.IDC_INFO_REVIEW)],
+                         [name + " v" + version, download, size.split(" ")[0], home, review])
+        self.save_shot("catalogue-info-pane.png", self.look()["rect"])
+        self.click_rows(0)
+        pane = until(lambda: self.session.find_window("Lazy Tool"), "the pane showing Lazy Tool",
+                     10)
+        self.assertEqual(control(pane, g.IDC_INFO_TITLE)["text"], "Lazy Tool v1.0")
+        self.assertFalse(control(pane, g.IDC_INFO_OPEN_REVIEW)["enabled"])
+        self.close_dialog(pane, g.IDC_DIALOG_OK)
+        self.assertEqual(self.quit(), 1)
+
+
+class HitActions(GuiCase):
+    def pane_delete_enabled(self, pane):
+        return control(self.session.dump(pane["hwnd"]), g.IDC_DETAIL_DELETE)["enabled"]
+
+    def test_details_pane_and_delete(self):
+        self.session.start_server(self.work)
+        self.ini()
+        self.start()
+        self.grow()
+        self.session.click(self.main, g.IDC_DEFAULT)
+        until(lambda: self.count_label() == " 2/19", "the default engines", 10)
+        # The "hang" term keeps the Hunt going after the readme hits arrived.
+        self.session.type(self.main, g.IDC_QUERY, "readme,hang")
+        self.session.click(self.main, g.IDC_FIND)
+        until(lambda: len(rows(self.look(), g.IDC_RESULTS_LIST)) >= 5 and
+              len(self.session.requests()) >= 4, "readme hits, and both engines hanging", 30)
+        self.assertTrue(self.hunting())
+        shown = rows(self.look(), g.IDC_RESULTS_LIST)
+
+        # A double click shows the file details; Delete waits for the Hunt.
+        self.double_click(1)
+        pane = self.session.wait_window(shown[1][0])
+        self.assertEqual([control(pane, c)["text"] for c in
+                          (g.IDC_DETAIL_NAME, g.IDC_DETAIL_SIZE, g.IDC_DETAIL_URL)],
+                         ["  " + shown[1][0], "  " + shown[1][1].split(" ")[0], shown[1][2]])
+        self.assertFalse(self.pane_delete_enabled(pane))
+        self.save_shot("file-details-pane.png", self.look()["rect"])
+        self.session.click(self.main, g.IDC_CANCEL)
+        self.wait_hunt_over(20)
+        until(lambda: self.pane_delete_enabled(pane), "Delete enabled after the Hunt", 10)
+
+        # The two panes never show at once.
+        self.click_page(2)
+        self.click_rows(0)
+        self.session.command(self.main, g.IDM_SOFT_VIEW)
+        info = self.session.wait_window(self.cells(0)[0])
+        self.session.wait_gone(pane["hwnd"], 10)
+        self.click_page(0)
+        shown = rows(self.look(), g.IDC_RESULTS_LIST)  # now in name order
+        self.double_click(3)
+        pane = self.session.wait_window(shown[3][0])
+        self.session.wait_gone(info["hwnd"], 10)
+
+        # The pane's Delete takes its row; the popup's every highlighted row.
+        self.close_dialog(pane, g.IDC_DETAIL_DELETE)
+        gone = [shown.pop(3)]
+        until(lambda: rows(self.look(), g.IDC_RESULTS_LIST) == shown, "row 3 deleted", 10)
+        self.click_rows(0, 2)
+        self.session.command(self.main, g.IDM_HIT_DELETE)
+        gone += [shown.pop(2), shown.pop(0)]
+        until(lambda: rows(self.look(), g.IDC_RESULTS_LIST) == shown, "rows 0 and 2 deleted", 10)
+
+        # The report written now has the rest and lacks them.
+        self.session.command(self.main, g.IDC_VIEW)
+        until(self.browser_log, "the report at the browser", 20)
+        with open(os.path.join(self.work, "reports", "results.htm"), "rb") as f:
+            report = f.read().decode("latin-1")
+        self.assertIn("%d <i>unique files found</i>" % len(shown), report)
+        for name, _, url in shown:
+            self.assertIn(url.replace("&", "&amp;"), report)
+        for name, _, url in gone:
+            self.assertNotIn(url.replace("&", "&amp;"), report)
         self.assertEqual(self.quit(), 1)
 
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,29 @@ TEST_F(CatalogueTest, ALineOverTheBoundEndsTheReadingWithABox) {
   EXPECT_EQ(ui_.log.back(),
             "box Error|Line 2 of 'soft.dat' is longer than 2048 bytes. The file was read up to "
             "the line before it.|0");
+}
+
+TEST(SelectedFileNames, WholeNamesWithinTheFieldAndTheCount) {
+  SoftEntry plain, bare, none, path;
+  plain.download = "http://h/d/tool.zip";
+  bare.download = "setup.exe";      // no "/": the whole address
+  path.download = "http://h/dir/";  // ends in "/": an empty name
+  const std::vector<const SoftEntry*> three{&plain, &bare, &none};
+  // Entries without a file name add no empty term.
+  EXPECT_EQ(JoinFileNames(three, kLineLimit - 1), "tool.zip,setup.exe");
+  EXPECT_EQ(JoinFileNames({&path, &none, &plain}, kLineLimit - 1), "tool.zip");
+  // The limit keeps whole names only: 8 + 1 + 9 = 18 fits, a third does not.
+  EXPECT_EQ(JoinFileNames({&plain, &bare, &plain}, 18), "tool.zip,setup.exe");
+  EXPECT_EQ(JoinFileNames({&plain}, 7), "");
+  // Never more than 102 names, however many are selected.
+  const std::vector<const SoftEntry*> many(150, &bare);
+  const std::string joined = JoinFileNames(many, kLineLimit - 1);
+  EXPECT_EQ(std::count(joined.begin(), joined.end(), ','), 101);
+  // 200 long names stop where the field ends.
+  SoftEntry long_name;
+  long_name.download = "http://h/" + std::string(60, 'x');
+  const std::string cut = JoinFileNames(std::vector<const SoftEntry*>(200, &long_name), 2047);
+  EXPECT_EQ(cut.size(), 33u * 61 - 1);
 }
 
 TEST_F(CatalogueTest, ShippedCatalogueIsComplete) {

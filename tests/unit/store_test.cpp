@@ -137,6 +137,15 @@ TEST_F(StoreTest, RowsFollowTheHitsOnTheResultsPageOnly) {
   EXPECT_TRUE(FillResultsList());
   ExpectRows({"a", "B", "c", "d", "w"});  // in name order
   EXPECT_EQ(g_total_hits, kCounted);      // the parser counts, not the store
+  // Deleting a row takes its hit and one count along; a hit already gone
+  // changes nothing.
+  const FileHit* b = HitsInListOrder()[2];
+  ASSERT_EQ(*b->name, "B");
+  EXPECT_TRUE(DeleteHitRow(1, b));
+  EXPECT_FALSE(DeleteHitRow(0, b));
+  ExpectRows({"a", "c", "d", "w"});
+  EXPECT_EQ(g_total_hits, kCounted - 1);
+  EXPECT_EQ(HitCount(), 6u);  // the two loaded ones without a row stay
   // Emptying: rows and counts go, hits stay; the status dialog shows the
   // count only when it is open.
   const std::size_t hits = HitCount();
@@ -259,6 +268,17 @@ TEST_F(StoreDifferential, RandomOperationsMatchListWalks) {
         // The caller marks a hit of its own choosing.
         const std::size_t k = rng_() % ref_.size();
         Mark(*HitsInListOrder()[k], ref_[k]);
+      } else if (pick < 95 && !ref_.empty()) {
+        // The window deletes highlighted rows, often a run of neighbours:
+        // enough of them empty a leaf, or the whole list.
+        const std::size_t k = rng_() % ref_.size();
+        const std::size_t n = std::min<std::size_t>(1 + rng_() % 40, ref_.size() - k);
+        const std::vector<FileHit*> hits = HitsInListOrder();
+        for (std::size_t i = k; i < k + n; ++i) ASSERT_TRUE(DeleteFileHit(hits[i]));
+        ASSERT_FALSE(DeleteFileHit(hits[k]));
+        ASSERT_FALSE(HoldsHit(hits[k]));
+        ref_.erase(ref_.begin() + static_cast<std::ptrdiff_t>(k),
+                   ref_.begin() + static_cast<std::ptrdiff_t>(k + n));
       } else {
         NewHit(true, nameless_ok);
       }

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/ids.h"
 #include "win32/app/handles.h"
 
 struct EngineEntry;
+struct FileHit;
+struct SoftEntry;
 
 namespace gui {
 
@@ -93,6 +96,43 @@ void ShowResultsPage();
 void OnResultsListNotify(const NMHDR* hdr);
 // Answers a list view's text request for a row of either list.
 void AnswerTextRequest(NMHDR* hdr);
+
+// ---- hit and catalogue actions (item_actions.cpp) ---------------------------
+// On the focused row of "Search Results" (delete: every highlighted row).
+constexpr int kHitDelete = 2;
+constexpr int kHitOpen = 3;
+constexpr int kHitCopy = 5;
+constexpr int kHitView = 6;
+// Returns the number of rows deleted, or 1 when the action was done.
+int HitAction(int action);
+// On the focused row of a catalogue page.
+constexpr int kSoftDownload = 3;
+constexpr int kSoftHome = 4;
+constexpr int kSoftCopy = 5;
+constexpr int kSoftView = 6;
+constexpr int kSoftReview = 7;
+constexpr int kSoftSelected = 8;  // the selection changed
+void SoftAction(int action);
+// The file names of the highlighted catalogue rows joined by ",", as much
+// as the query field takes.
+std::string SelectedFileNames();
+// Version, size and the three buttons as with no entry chosen.
+void ClearCatalogueFields();
+// Opens an ftp or web address in the browser; any other address is
+// refused with a message, an empty one opens nothing.
+bool OpenAddress(HWND owner, const std::optional<std::string>& address);
+// True while e is an entry of the catalogue.
+bool HoldsSoftEntry(const SoftEntry* e);
+
+// ---- detail panes (panes.cpp) ------------------------------------------------
+void ShowFileDetails(const FileHit* hit);
+void ShowSoftwareInfo(const SoftEntry* entry);
+// The entry last focused; an open software pane shows it.
+void SetCurrentSoftEntry(const SoftEntry* entry);
+// False when no file details pane was open.
+bool CloseFileDetails();
+// An open file details pane checks that its hit is still there.
+void AfterHitsDeleted();
 
 // ---- popups (popups.cpp) ----------------------------------------------------
 enum class PopupKind { kHit = 0, kCatalogue = 1, kEngine = 2, kEngineOffRows = 3 };

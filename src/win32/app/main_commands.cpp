@@ -17,16 +17,6 @@ namespace {
 
 constexpr char kFaqPage[] = TORVANE_FAQ_PAGE;
 
-// Commands whose work comes with the hit and catalogue actions.
-constexpr int kNotYet[] = {IDM_HIT_DOWNLOAD,  IDM_HIT_VIEW,  IDM_HIT_COPY,  IDM_HIT_DELETE,
-                           IDM_SOFT_DOWNLOAD, IDM_SOFT_VIEW, IDM_SOFT_COPY, IDM_SOFT_HOME,
-                           IDC_HOME,          IDC_INFO,      IDC_GET_IT};
-
-void NotAvailableYet() {
-  platform::ui().MessageBox("This command is not available yet.", TORVANE_PRODUCT_NAME,
-                            platform::kMbOk | platform::kMbIconExclamation);
-}
-
 // Any notification of the query field: Find needs a query and an engine.
 void OnQueryNotification() {
   char query[kLineLimit + 1] = "";
@@ -50,12 +40,6 @@ void ViewReport() {
 }  // namespace
 
 bool OnMainCommand(HWND main, int id) {
-  for (int later : kNotYet) {
-    if (id == later) {
-      NotAvailableYet();
-      return true;
-    }
-  }
   switch (id) {
     case IDOK:
       // Enter: in the query field it is Find, when Find may run.
@@ -111,6 +95,36 @@ bool OnMainCommand(HWND main, int id) {
       return true;
     case IDM_DELETE:
       DeleteProjectCommand();
+      return true;
+    case IDM_HIT_DOWNLOAD:
+      HitAction(kHitOpen);
+      return true;
+    case IDM_HIT_COPY:
+      HitAction(kHitCopy);
+      return true;
+    case IDM_HIT_VIEW:
+      HitAction(kHitView);
+      return true;
+    case IDM_HIT_DELETE:
+      HitAction(kHitDelete);
+      AfterHitsDeleted();
+      return true;
+    case IDM_SOFT_DOWNLOAD:
+    case IDC_GET_IT:
+      SoftAction(kSoftDownload);
+      return true;
+    case IDM_SOFT_HOME:
+    case IDC_HOME:
+      SoftAction(kSoftHome);
+      return true;
+    case IDM_SOFT_COPY:
+      SoftAction(kSoftCopy);
+      return true;
+    case IDM_SOFT_VIEW:
+      SoftAction(kSoftView);
+      return true;
+    case IDC_INFO:
+      SoftAction(kSoftReview);
       return true;
     case IDM_PREFERENCES:
       RunPreferences();

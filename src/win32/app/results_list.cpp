@@ -100,6 +100,8 @@ void OnRightTabChanged() {
   }
   if (page != 0 && g_catalogue.mode == 0) LoadCatalogue(1);
   FillResultsList();
+  // No row of the new page is chosen yet.
+  ClearCatalogueFields();
 }
 
 void ShowResultsPage() {
@@ -111,9 +113,12 @@ void ShowResultsPage() {
 
 void OnResultsListNotify(const NMHDR* hdr) {
   if (g_right_tab == 0) {
-    // The file details pane comes with the hit actions; until then a right
-    // click on a hit only offers them.
-    if (hdr->code == NM_RCLICK && RowUnderCursor()) ShowPopupAtCursor(PopupKind::kHit);
+    if (hdr->code == NM_RCLICK) {
+      // A right click first puts an open file details pane away.
+      if (!CloseFileDetails() && RowUnderCursor()) ShowPopupAtCursor(PopupKind::kHit);
+    } else if (hdr->code == NM_DBLCLK && RowUnderCursor()) {
+      HitAction(kHitView);
+    }
     return;
   }
   switch (hdr->code) {
@@ -121,7 +126,12 @@ void OnResultsListNotify(const NMHDR* hdr) {
       if (RowUnderCursor()) ShowPopupAtCursor(PopupKind::kCatalogue);
       break;
     case NM_DBLCLK:
-      if (RowUnderCursor()) OnMainCommand(g_gui.main, IDM_SOFT_DOWNLOAD);
+      if (RowUnderCursor()) SoftAction(kSoftDownload);
+      break;
+    case LVN_ITEMCHANGED:
+      if (reinterpret_cast<const NMLISTVIEW*>(hdr)->uChanged & LVIF_STATE) {
+        SoftAction(kSoftSelected);
+      }
       break;
     default:
       break;

@@ -54,12 +54,6 @@ inline bool UnpackRow(std::intptr_t value, platform::RowItem* out) {
   }
 }
 
-// The catalogue's "Filename" column: the download address behind its last "/".
-inline std::string DownloadFileName(const std::string& url) {
-  const std::size_t slash = url.rfind('/');
-  return slash == std::string::npos ? url : url.substr(slash + 1);
-}
-
 // The text of one cell: hits show name, size, URL; catalogue entries show
 // program, file name, size, download URL; engines their name.
 inline const std::string* CellText(const platform::RowItem& item, int column,
@@ -78,7 +72,7 @@ inline const std::string* CellText(const platform::RowItem& item, int column,
       if (column == 0) return field(e.name);
       if (column == 1) {
         if (!e.download) return nullptr;
-        scratch = DownloadFileName(*e.download);
+        scratch = SoftFileName(e);
         return &scratch;
       }
       if (column == 2) return field(e.size);
