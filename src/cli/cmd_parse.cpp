@@ -125,12 +125,22 @@ int CmdParse(int argc, char** argv) {
     accepted += ParseResultPage(page.data(), page.size() - 1, type, term, exact != 0, seen, add);
   }
 
+  // Sized once: grown by doubling, a few MB of hits would be copied over
+  // and over.
+  const std::vector<FileHit*> hits = HitsInListOrder();
+  std::size_t bytes = 0;
+  for (const FileHit* hit : hits) {
+    for (const auto* text : {&hit->name, &hit->size, &hit->date, &hit->location}) {
+      bytes += (*text ? (*text)->size() : 0) + 1;
+    }
+  }
   std::string out;
+  out.reserve(bytes);
   const auto field = [&out](const std::optional<std::string>& text, char behind) {
     if (text) out += *text;
     out += behind;
   };
-  for (const FileHit* hit : HitsInListOrder()) {
+  for (const FileHit* hit : hits) {
     field(hit->name, '\t');
     field(hit->size, '\t');
     field(hit->date, '\t');
