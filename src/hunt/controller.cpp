@@ -71,6 +71,10 @@ int NextJob(int slot) {
     g_hunt.vendor_job_sent = 1;
     return VendorJob(slot, kVendorNewsAddress, kRequestVendorJob);
   }
+  if (g_hunt.run_kind == kRunHunt && g_hunt.insert_download_ordered) {
+    g_hunt.insert_download_ordered = 0;
+    return VendorJob(slot, kInsertFileAddress, kRequestVendorJob | kRequestSaveToFile);
+  }
   if (g_hunt.run_kind == kRunVersionCheck) return 0;
   if (g_hunt.run_kind == kRunInsertDownload) {
     if (g_hunt.insert_download_sent) return 0;

@@ -56,6 +56,9 @@ struct HuntState {
   int vendor_job_sent = 0;
   int vendor_replies = 0;        // raised for every version index read
   int insert_download_sent = 0;  // run kind 2 hands its job out once
+  // An insert file ordered by the index a Hunt read: one more job of that
+  // Hunt (or of the next), which keeps its engines and its report.
+  int insert_download_ordered = 0;
   // Run kind 3: the address of the announced catalogue, handed out once.
   std::string catalogue_address;
   int catalogue_download_sent = 0;

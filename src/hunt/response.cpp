@@ -246,12 +246,14 @@ int FinishResponse(int slot, int more) {
     ResetSlot(slot, "vendor reply read");
     return kFinishConsumed;
   }
-  if (g_hunt.run_kind == kRunHunt) SaveEnginePage(answer, s.received, &job);
+  // The vendor's files are no engine's page and hold no hits.
+  const bool vendor_file = (job.request_flags & kRequestSaveToFile) != 0;
+  if (g_hunt.run_kind == kRunHunt && !vendor_file) SaveEnginePage(answer, s.received, &job);
   if (IsVendorReply(job)) {
     // The vendor's file download redirected to its news: read as the
     // version index, never as an engine's hits.
     HandleVendorReply(answer);
-  } else {
+  } else if (!vendor_file) {
     job.hits += ReadResultPage(slot, job, answer, s.received);
   }
   SaveJobHits(slot);

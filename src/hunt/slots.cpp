@@ -192,7 +192,10 @@ StepResult StepReceiving(int slot) {
     }
   }
   std::size_t want = kReadChunk;
-  if (g_hunt.run_kind == kRunHunt && s.received <= kPieceLimit && kPieceEnd - s.received < want) {
+  // Only an engine's page of a Hunt is read in pieces; a file is whole or nothing.
+  const bool pieces =
+      g_hunt.run_kind == kRunHunt && !(s.job && (s.job->request_flags & kRequestSaveToFile));
+  if (pieces && s.received <= kPieceLimit && kPieceEnd - s.received < want) {
     want = kPieceEnd - s.received;
   }
   const int n = net.Recv(s.socket, s.buffer.data() + s.received, static_cast<int>(want), 0);
@@ -219,7 +222,7 @@ StepResult StepReceiving(int slot) {
     }
   }
   const int peeked = net.Recv(s.socket, s.peek, kPeekLimit, platform::kMsgPeek);
-  if (peeked != 0 && (s.received <= kPieceLimit || g_hunt.run_kind != kRunHunt)) {
+  if (peeked != 0 && (s.received <= kPieceLimit || !pieces)) {
     if (s.received > 0) SetSlotStatus(slot, LoadText(1462), static_cast<long>(s.received));
     return StepResult::kDone;
   }

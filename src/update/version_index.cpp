@@ -85,7 +85,14 @@ bool RunDirective(const std::string& line) {
   } else if (Starts(line, "UPGRADE=")) {
     number = TextToInt(line.c_str() + 9);
     if (number > g_settings.upgrade) {
-      g_hunt.run_kind = kRunInsertDownload;
+      // A Hunt that turned into the download would drop the engine jobs
+      // not yet handed out and end without its report: there the file is
+      // one job more.
+      if (g_hunt.run_kind == kRunHunt) {
+        g_hunt.insert_download_ordered = 1;
+      } else if (g_hunt.run_kind == kRunVersionCheck) {
+        g_hunt.run_kind = kRunInsertDownload;
+      }
       g_settings.upgradenew = number;
     }
   }

@@ -363,6 +363,16 @@ TEST_F(HuntTest, VendorJobsOfEachKindOfRun) {
   g_hunt.run_kind = kRunInsertDownload;
   EXPECT_EQ(jobs(), std::string(kInsertFileAddress) + " ");
   EXPECT_EQ(g_slots[0].job->request_flags, kRequestVendorJob | kRequestSaveToFile);
+  // Ordered during a Hunt, the file is one job more: every engine still gets its turn.
+  g_hunt = HuntState{};
+  g_hunt.running = 1;
+  g_hunt.vendor_replies = 1;
+  SplitQuery("a,b");
+  ResetHuntResults();
+  ASSERT_TRUE(NextJob(0));
+  g_hunt.insert_download_ordered = 1;
+  EXPECT_EQ(jobs(), std::string(kInsertFileAddress) + " http://engine.test/s3?q=$QUERY&n=$HITS ");
+  EXPECT_EQ(g_hunt.run_kind, kRunHunt);
 }
 
 TEST_F(HuntTest, FailuresLoopbackCannotProvoke) {

@@ -43,7 +43,7 @@ class VersionIndexTest : public ::testing::Test {
     g_settings.news = 4;
     g_settings.upgrade = 6;
     g_version_index = VersionIndex{};
-    g_hunt.run_kind = kRunHunt;
+    g_hunt.run_kind = kRunVersionCheck;
     g_hunt.vendor_replies = 0;
     std::string out = std::to_string(ParseVersionIndex(index)) + "\n";
     for (const auto& line : ui_.log) {
@@ -95,6 +95,13 @@ TEST_F(VersionIndexTest, WhatEachDirectiveDoes) {
        "0\nMessage from Kite HQ|first\nnews=4 lastwarn=0 upgradenew=0 ended replies=0 0|0|-|-|-"},
   };
   for (const auto& c : cases) EXPECT_EQ(Run(c.index), c.outcome) << c.index;
+  // Read by a Hunt, the order is one job more of it: the Hunt stays one.
+  g_hunt.run_kind = kRunHunt;
+  g_hunt.insert_download_ordered = 0;
+  ParseVersionIndex("#UPGRADE=8\n");
+  EXPECT_EQ(g_hunt.run_kind, kRunHunt);
+  EXPECT_EQ(g_hunt.insert_download_ordered, 1);
+  g_hunt.insert_download_ordered = 0;
 }
 
 TEST_F(VersionIndexTest, ResultShownInTheDialog) {
