@@ -828,6 +828,14 @@ class HitActions(GuiCase):
             self.assertIn(url.replace("&", "&amp;"), report)
         for name, _, url in gone:
             self.assertNotIn(url.replace("&", "&amp;"), report)
+
+        # A new Hunt empties the list: a pane showing one of its hits goes.
+        self.double_click(0)
+        pane = self.session.wait_window(shown[0][0])
+        self.session.type(self.main, g.IDC_QUERY, "readme")
+        self.session.click(self.main, g.IDC_FIND)
+        self.session.wait_gone(pane["hwnd"], 20)
+        self.wait_hunt_over()
         self.assertEqual(self.quit(), 1)
 
 

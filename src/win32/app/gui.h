@@ -131,7 +131,8 @@ void ShowSoftwareInfo(const SoftEntry* entry);
 void SetCurrentSoftEntry(const SoftEntry* entry);
 // False when no file details pane was open.
 bool CloseFileDetails();
-// An open file details pane checks that its hit is still there.
+// An open file details pane checks that its hit is still there (posted:
+// it looks once the handler that deletes hits has finished).
 void AfterHitsDeleted();
 
 // ---- popups (popups.cpp) ----------------------------------------------------

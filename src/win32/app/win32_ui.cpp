@@ -140,7 +140,12 @@ class Win32FrontEnd : public platform::FrontEnd {
  public:
   void DetectBrowser() override { gui::DetectBrowser(); }
   void OpenStatusDialog() override { RunStatusDialog(); }
-  void ShowResultsPage() override { gui::ShowResultsPage(); }
+  void ShowResultsPage() override {
+    gui::ShowResultsPage();
+    // Find empties the hit list next: a file details pane looks for its
+    // hit once that is done, and closes when it has gone.
+    AfterHitsDeleted();
+  }
   void OpenReport(const std::string& path) override { OpenUrl(g_gui.main, path.c_str()); }
   // Posted: the dialog learns of the end from its own loop, after the
   // handler that stopped the run.
