@@ -173,7 +173,10 @@ class Script:
         lst = self.right_list()
         if not 0 <= row < len(lst["rows"]):
             raise g.Failure("the list has %d rows, no row %d" % (len(lst["rows"]), row))
-        return centre(lst, lst["rows"][row]["rect"])
+        # In the first column: a row is as wide as all its columns, often
+        # wider than the window, so its middle may lie outside the list.
+        x, y = centre(lst, lst["rows"][row]["rect"])
+        return lst["client_origin"][0] + lst["rows"][row]["rect"][0] + 20, y
 
     def window(self, title):
         return self.session.wait_window(title)

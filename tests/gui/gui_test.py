@@ -148,8 +148,11 @@ class GuiCase(unittest.TestCase):
                      "page %d of the right tab" % page, 10)
 
     def row_point(self, row):
+        """A point in the row's first column (the row's middle may lie
+        outside the list when its columns are wider than the window)."""
         lst = control(self.look(), g.IDC_RESULTS_LIST)
-        return self.screen_point(lst, lst["rows"][row]["rect"])
+        rect = lst["rows"][row]["rect"]
+        return lst["client_origin"][0] + rect[0] + 20, self.screen_point(lst, rect)[1]
 
     def click_rows(self, *numbers):
         """Clicks the first row of the right-hand list, Ctrl-clicks the others."""
