@@ -127,7 +127,17 @@ def hunt_started(session, main, headless=True):
         # Idle again after the engines have been asked: the Hunt is over.
         return w if idle and len(session.requests()) > asked_before else None
 
-    return g.until(over, "the Hunt to end", 300, step=0.2)
+    window = g.until(over, "the Hunt to end", 300, step=0.2)
+    # The no-hits message opens just after the controls are given back.
+    box = session.find_window("Message")
+    if not box:
+        time.sleep(1.0)
+        box = session.find_window("Message")
+    if box:
+        say(" ".join(c["text"] for c in box["controls"] if c["class"] == "Static" and c["text"]))
+        session.click(box["hwnd"], g.IDOK)
+        session.wait_gone(box["hwnd"])
+    return window
 
 
 def hunt(session, main, query, headless=True):
