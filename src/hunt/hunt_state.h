@@ -1,7 +1,7 @@
 // The program-wide state of a run (a Hunt, the version check, the insert
-// download or the catalogue download) and the flags of its jobs: data that the controller changes
-// and the slots and the response handling read, so that they need not include the controller above
-// them.
+// download or the catalogue download) and the flags of its jobs: data that
+// the controller changes and the slots and the response handling read, so
+// that they need not include the controller above them.
 #pragma once
 
 #include <cstddef>
