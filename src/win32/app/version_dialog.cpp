@@ -23,17 +23,30 @@ void Close(HWND dlg, Ending ending) {
   EndDialog(dlg, ending);
 }
 
+// Once the result is shown, Enter closes the dialog: the focus leaves
+// "History >", where it lands while OK is greyed.
+bool FocusOk(HWND dlg) {
+  HWND ok = GetDlgItem(dlg, IDC_VERSION_OK);
+  if (!ok || !IsWindowEnabled(ok)) return false;
+  SendMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);
+  return true;
+}
+
 INT_PTR CALLBACK VersionProc(HWND dlg, UINT msg, WPARAM w, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
       RememberWindow(IDD_VERSION_CHECK, dlg);
       ShowDialogNow(dlg);
       VersionCheckOpened();
-      return TRUE;
+      // TRUE lets the dialog manager choose the focus.
+      return FocusOk(dlg) ? FALSE : TRUE;
     case WM_COMMAND:
       switch (LOWORD(w)) {
         case IDM_RUN_ENDED:
-          if (WindowOf(IDD_VERSION_CHECK) == dlg) VersionCheckRunEnded();
+          if (WindowOf(IDD_VERSION_CHECK) == dlg) {
+            VersionCheckRunEnded();
+            FocusOk(dlg);
+          }
           return TRUE;
         case IDC_HISTORY:
           OpenUrl(g_gui.main, TORVANE_HISTORY_PAGE);
