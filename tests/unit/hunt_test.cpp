@@ -32,7 +32,9 @@
 #include "settings/report_inserts.h"
 #include "settings/settings.h"
 #include "unit/test_dir.h"
+#include "update/version_check.h"
 #include "util/file.h"
+#include "util/text.h"
 
 // Slot states by name in failure messages.
 void PrintTo(SlotState state, std::ostream* os) {
@@ -132,7 +134,10 @@ std::map<int, std::uint32_t> g_done;
 struct DoneFrontEnd : platform::FrontEnd {
   void JobDone(int, const EngineEntry& j) override { g_done[j.id] = j.status_flags; }
   void OpenReport(const std::string& path) override { reports.push_back(path); }
+  // Command 1094 to the Online Version Check dialog, as the window posts it.
+  void RunEnded() override { ++runs_ended; }
   std::vector<std::string> reports;
+  int runs_ended = 0;
 };
 
 // A message box that runs the loop meanwhile, as a real one does.
@@ -621,6 +626,65 @@ TEST_F(HuntTest, VendorRepliesGoToTheVersionCheckOrIntoAFile) {
   EXPECT_EQ(*ReportInsertText(0), "new insert\n");
   EXPECT_EQ(g_settings.upgrade, 7);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);  // and reports/
+}
+
+TEST_F(HuntTest, VersionCheckRunsOnSlotZeroAndAsksAgainOnlyAfterAFailure) {
+  const int dlg = IDD_VERSION_CHECK;
+  ui_.open_dialogs.insert(dlg);
+  g_hunt.vendor_replies = 0;
+  // Opens the dialog and lets its run go to the end, the server refusing
+  // or answering.
+  const auto check = [&](unsigned refused, const std::string& answer) {
+    VersionCheckOpened();
+    EXPECT_EQ((ui_.texts[{dlg, platform::kWindowTitle}]),
+              "Connecting to Host. Please Wait.........");
+    EXPECT_EQ(g_hunt.run_kind, kRunVersionCheck);
+    EXPECT_EQ(g_slots[0].job->request.value_or(""), kVendorNewsAddress);
+    // While it waits, its three latest fields show the activity indicator.
+    ASSERT_TRUE(host_.FireTimer(kPollTimer));
+    for (int id : {IDC_LATEST_VERSION, IDC_LATEST_BUILD, IDC_LATEST_DATABASE}) {
+      EXPECT_NE((ui_.texts[{dlg, id}]).find('\x7f'), std::string::npos) << id;
+    }
+    net_.AnswerLookups();
+    host_.Pump();
+    const Socket s = g_slots[0].socket;
+    net_.ConnectDone(s, refused);
+    if (!refused) net_.Answer(s, answer);
+    const int ended = frontend_.runs_ended;
+    host_.Pump();
+    // An idle slot finds the end of the run at the next poll.
+    if (host_.FireTimer(kPollTimer)) host_.Pump();
+    EXPECT_FALSE(g_hunt.running);
+    EXPECT_EQ(frontend_.runs_ended, ended + 1);
+    VersionCheckRunEnded();
+  };
+  check(platform::kWsaEConnRefused, "");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].rfind("Connect Error|Torvane was unable to connect", 0), 0u);
+  EXPECT_EQ((ui_.texts[{dlg, IDC_LATEST_VERSION}]), "");
+  // The main window's query field stays held until the dialog closes.
+  const auto query_held = [&] {
+    const std::string query = Format("enable %i:%i|", platform::kMainWindow.dialog, IDC_QUERY);
+    for (auto it = ui_.log.rbegin(); it != ui_.log.rend(); ++it) {
+      if (it->rfind(query, 0) == 0) return it->back() == '0';
+    }
+    return false;
+  };
+  EXPECT_TRUE(query_held());
+  VersionCheckClosing();
+  EXPECT_FALSE(query_held());
+  check(0, "HTTP/1.0 200 OK\r\n\r\n#VER1=302\n");
+  EXPECT_EQ((ui_.texts[{dlg, IDC_LATEST_VERSION}]), "Torvane version 3.02");
+  EXPECT_EQ((ui_.texts[{dlg, platform::kWindowTitle}]), "Torvane - Online Version Check");
+  VersionCheckClosing();
+  // Once a reply has come, the dialog shows it without a job.
+  ui_.texts[{dlg, IDC_LATEST_VERSION}].clear();
+  const std::size_t sockets = net_.sockets.size();
+  VersionCheckOpened();
+  EXPECT_FALSE(g_hunt.running);
+  EXPECT_EQ(net_.sockets.size(), sockets);
+  EXPECT_EQ((ui_.texts[{dlg, IDC_LATEST_VERSION}]), "Torvane version 3.02");
+  EXPECT_EQ(Boxes().size(), 1u);
 }
 
 }  // namespace
