@@ -784,7 +784,7 @@ class HitActions(GuiCase):
         self.session.type(self.main, g.IDC_QUERY, "readme,hang")
         self.session.click(self.main, g.IDC_FIND)
         until(lambda: len(rows(self.look(), g.IDC_RESULTS_LIST)) >= 5 and
-              len(self.session.requests()) >= 4, "readme hits, and both engines hanging", 30)
+              len(self.session.requests()) >= 4, "readme hits, and both engines hanging", 60)
         self.assertTrue(self.hunting())
         shown = rows(self.look(), g.IDC_RESULTS_LIST)
 
