@@ -8,11 +8,8 @@ Every run of the tool is bounded (RUN_LIMIT), and so is every hostile
 connection (SERVER_LIMIT); the servers stop with their test.
 """
 
-import argparse
 import os
-import shlex
 import shutil
-import socket
 import socketserver
 import subprocess
 import sys
@@ -24,8 +21,8 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import demo_server  # noqa: E402
+from cli_run import CLI, closed_port, main  # noqa: E402
 
-CLI = []
 RUN_LIMIT = 40
 SERVER_LIMIT = 20
 
@@ -137,13 +134,6 @@ class CheckCase(unittest.TestCase):
         self.addCleanup(server.stop)
         return "ftp://127.0.0.1:%d/pub/a.txt" % server.port
 
-    def closed_port(self):
-        s = socket.socket()
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-        s.close()
-        return port
-
 
 class PresentAndMissing(CheckCase):
     def test_ftp_and_http_answers_and_prune(self):
@@ -153,7 +143,7 @@ class PresentAndMissing(CheckCase):
             f + "/pub/a.txt", f + "/pub/b%20c.zip", f + "/pub/gone.txt", f + "/nowhere",
             h + "/file/a.txt", h + "/file/nothing", h + "/t1/search?q=redirect-me",
             h + "/t1/search?q=error500",
-            "ftp://127.0.0.1:%d/pub/a.txt" % self.closed_port(),
+            "ftp://127.0.0.1:%d/pub/a.txt" % closed_port(),
             "gopher://h/x",
         ]
         # A project as the program writes it, but with CR LF here and LF
@@ -239,16 +229,6 @@ class Hostile(CheckCase):
         self.assertEqual([line.split("\t")[0] for line in out], ["timeout"] * 3, err)
         self.assertEqual(rc, 1)
         self.assertLess(took, 10)
-
-
-def main():
-    global CLI
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--cli", required=True)
-    ap.add_argument("--emulator", default="")
-    args, rest = ap.parse_known_args()
-    CLI = shlex.split(args.emulator.replace(";", " ")) + [args.cli]
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 if __name__ == "__main__":

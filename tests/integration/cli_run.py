@@ -10,6 +10,7 @@ import argparse
 import os
 import re
 import shlex
+import socket
 import sys
 import unittest
 
@@ -18,6 +19,15 @@ CLI = []  # the command that runs torvane-cli (emulator first, if any)
 JOB_RE = re.compile(r"^\[(\d+)\] job id=(-?\d+) status=0x([0-9a-f]+) request=0x([0-9a-f]+) "
                     r"hits=(-?\d+) term=(.*)$")
 STATUS_RE = re.compile(r"^\[(\d+)\] (.*)$")
+
+
+def closed_port():
+    """A loopback port that nothing listens on."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
 
 
 class Run:

@@ -14,7 +14,6 @@ stdout, the pages in reports/ and the server's request log.
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -25,18 +24,9 @@ import unittest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import demo_server  # noqa: E402
-from cli_run import CLI, JOB_RE, Run, main  # noqa: E402
+from cli_run import CLI, JOB_RE, Run, closed_port, main  # noqa: E402
 
 RUN_LIMIT = 90    # seconds any one run of the tool may take
-
-def closed_port():
-    """A loopback port that nothing listens on."""
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
 
 class HuntCase(unittest.TestCase):
     """A working directory and a demo server for each test."""
