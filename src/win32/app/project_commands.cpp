@@ -36,26 +36,34 @@ bool Greyed(int command) {
   return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) != 0;
 }
 
-}  // namespace
-
-void OpenProjectCommand() {
-  char file[kPathBytes] = "*.tvs";
+// The Open or Save As dialog on the file buffer (kPathBytes) with the
+// settings both share; false when the user cancelled.
+bool AskFileName(bool save, const char* filter, int title_id, const char* default_ext,
+                 DWORD extra_flags, char* file) {
   char title[kPathBytes] = "";
   const StartDirectory dir;
   OPENFILENAMEA ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = g_gui.main;
-  ofn.lpstrFilter = "*.tvs\0*.tvs\0";
+  ofn.lpstrFilter = filter;
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file;
   ofn.nMaxFile = kPathBytes;
   ofn.lpstrFileTitle = title;
   ofn.nMaxFileTitle = kPathBytes;
   ofn.lpstrInitialDir = dir.get();
-  ofn.lpstrTitle = LoadText(1506);
-  ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-              OFN_SHOWHELP | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameA(&ofn)) return;
+  ofn.lpstrTitle = LoadText(title_id);
+  ofn.lpstrDefExt = default_ext;
+  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_SHOWHELP | OFN_NOCHANGEDIR |
+              extra_flags;
+  return (save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) != 0;
+}
+
+}  // namespace
+
+void OpenProjectCommand() {
+  char file[kPathBytes] = "*.tvs";
+  if (!AskFileName(false, "*.tvs\0*.tvs\0", 1506, nullptr, OFN_FILEMUSTEXIST, file)) return;
   OpenProject(file);
   // The check marks follow the loaded selection at once.
   ShowEngineSelection();
@@ -69,22 +77,7 @@ void SaveProjectAsCommand() {
   if (Greyed(IDM_SAVE_AS)) return;
   if (!g_settings.filename) return;
   char file[kPathBytes] = "";
-  char title[kPathBytes] = "";
-  const StartDirectory dir;
-  OPENFILENAMEA ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = g_gui.main;
-  ofn.lpstrFilter = "Torvane Search (*.tvs)\0*.tvs\0";
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = kPathBytes;
-  ofn.lpstrFileTitle = title;
-  ofn.nMaxFileTitle = kPathBytes;
-  ofn.lpstrInitialDir = dir.get();
-  ofn.lpstrTitle = LoadText(1508);
-  ofn.lpstrDefExt = "tvs";
-  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_SHOWHELP | OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameA(&ofn)) return;
+  if (!AskFileName(true, "Torvane Search (*.tvs)\0*.tvs\0", 1508, "tvs", 0, file)) return;
   SaveProjectAs(file);
 }
 
