@@ -29,7 +29,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET torvane)
   if(Python3_Interpreter_FOUND)
     set(TORVANE_GUI_CASES
         StartWithoutEngines EngineList EnginePopupOffRows WholeHunt CancelHunt
-        CloseDuringHunt Preferences NarrowWindow CatalogueTab CatalogueActions HitActions
+        CloseDuringHunt Preferences NarrowWindow CatalogueActions HitActions
         SixtyWordQuery ProjectSaveAsOpen ProjectDelete VersionCheck DatabaseUpgrade)
     foreach(case IN LISTS TORVANE_GUI_CASES)
       add_test(NAME gui_${case}

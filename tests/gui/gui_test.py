@@ -661,32 +661,6 @@ class NarrowWindow(GuiCase):
         self.assertEqual(self.quit(), 1)
 
 
-class CatalogueTab(GuiCase):
-    def test_catalogue_page_and_back(self):
-        self.ini()
-        self.start()
-        self.grow(900, 560)
-        self.click_page(2)
-        window = self.look()
-        lst = control(window, g.IDC_RESULTS_LIST)
-        self.assertEqual(lst["columns"], ["Program", "Filename", "Size", "Download URL"])
-        self.assertGreater(len(lst["rows"]), 0)
-        for program, filename, size, url in rows(window, g.IDC_RESULTS_LIST):
-            self.assertTrue(program)
-            self.assertEqual(filename, url.rsplit("/", 1)[-1])
-        for cid in g.CATALOGUE_CONTROLS:
-            self.assertTrue(control(window, cid)["visible"], cid)
-        self.save_shot("catalogue.png", window["rect"])
-        self.click_page(0)
-        window = self.look()
-        self.assertEqual(control(window, g.IDC_RESULTS_LIST)["columns"],
-                         ["Filename", "Size", "URL"])
-        self.assertEqual(rows(window, g.IDC_RESULTS_LIST), [])
-        for cid in g.CATALOGUE_CONTROLS:
-            self.assertFalse(control(window, cid)["visible"], cid)
-        self.assertEqual(self.quit(), 1)
-
-
 def catalogue_line(name, download, size, home, version, review, number):
     return "%s<1>%s<2>%s<3>%s<4>%s<5>%s<6>%d\n" % (name, download, size, home, version, review,
                                                   number)
@@ -719,8 +693,14 @@ class CatalogueActions(GuiCase):
         self.write_soft(self.LAZY.replace("Lazy Tool", "Too Late"))
         for page in (2, 3, 0, 2):
             self.click_page(page)
+        window = self.look()
         self.assertEqual(self.cells(0)[0], "Lazy Tool")
-        self.assertNotIn("Too Late", [r[0] for r in rows(self.look(), g.IDC_RESULTS_LIST)])
+        self.assertNotIn("Too Late", [r[0] for r in rows(window, g.IDC_RESULTS_LIST)])
+        self.assertEqual(control(window, g.IDC_RESULTS_LIST)["columns"],
+                         ["Program", "Filename", "Size", "Download URL"])
+        for cid in g.CATALOGUE_CONTROLS:
+            self.assertTrue(control(window, cid)["visible"], cid)
+        self.save_shot("catalogue.png", window["rect"])
 
         # One row: its version and size, and the buttons its addresses allow.
         for row, info in ((0, False), (1, True)):
@@ -766,6 +746,15 @@ class CatalogueActions(GuiCase):
         self.assertEqual(control(pane, g.IDC_INFO_TITLE)["text"], "Lazy Tool v1.0")
         self.assertFalse(control(pane, g.IDC_INFO_OPEN_REVIEW)["enabled"])
         self.close_dialog(pane, g.IDC_DIALOG_OK)
+
+        # Back on Search Results: its columns, no rows, no catalogue fields.
+        self.click_page(0)
+        window = self.look()
+        self.assertEqual(control(window, g.IDC_RESULTS_LIST)["columns"],
+                         ["Filename", "Size", "URL"])
+        self.assertEqual(rows(window, g.IDC_RESULTS_LIST), [])
+        for cid in g.CATALOGUE_CONTROLS:
+            self.assertFalse(control(window, cid)["visible"], cid)
         self.assertEqual(self.quit(), 1)
 
 
