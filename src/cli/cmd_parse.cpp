@@ -44,8 +44,13 @@ bool ReadWholeFile(const char* path, std::vector<char>* out) {
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
   std::rewind(f);
+  // Straight into the buffer; what a file that grew since (or whose
+  // length could not be told) holds beyond follows in chunks.
+  const std::size_t expected = size > 0 ? static_cast<std::size_t>(size) : 0;
   out->clear();
-  if (size > 0) out->reserve(static_cast<std::size_t>(size) + 1);
+  out->reserve(expected + 1);
+  out->resize(expected);
+  out->resize(std::fread(out->data(), 1, expected, f));
   char chunk[65536];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out->insert(out->end(), chunk, chunk + n);

@@ -164,9 +164,12 @@ char* FindOutsideQuotes(char* text, char c) {
 
 char* StripTagsAndDecode(char* text) {
   if (!text) return nullptr;
+  // Most link texts hold no tag: nothing in front of the first "<" moves.
+  char* const first = std::strchr(text, '<');
+  if (!first) return DecodeEntities(text);
   // In one pass: the text behind a tag moves up once, not once per tag.
-  char* out = text;
-  const char* in = text;
+  char* out = first;
+  const char* in = first;
   while (*in) {
     if (*in == '<') {
       const char* gt = FindOutsideQuotes(in, '>');
@@ -188,9 +191,7 @@ char* CleanLinkText(char* text, const char* href) {
     if (slash && slash[1]) CopyN(text, slash + 1, kLinkTextMax);
   }
   StripTagsAndDecode(text);
-  for (char* c = text; *c; ++c) {
-    if (*c == '<' || *c == '>') *c = ' ';
-  }
+  for (char* c = std::strpbrk(text, "<>"); c; c = std::strpbrk(c + 1, "<>")) *c = ' ';
   Trim(text);
   if (char* slash = std::strrchr(text, '/')) {
     std::memmove(text, slash + 1, std::strlen(slash + 1) + 1);

@@ -406,14 +406,27 @@ char* SkipBlanksAndTags(char* text) {
 
 char* TidyWhitespace(char* text) {
   if (!text) return nullptr;
+  // Most texts (every href, nearly every name) hold no line feed, tab nor
+  // CR and no pair of blanks: strcspn finds the first place that needs
+  // work. No blank in front of it starts a pair, so the pairing may start
+  // there.
+  char* from = text;
+  for (;;) {
+    from += std::strcspn(from, " \n\t\r");
+    if (!*from) return text;
+    if (*from != ' ' || from[1] == ' ' || from[1] == '\n' || from[1] == '\t' || from[1] == '\r') {
+      break;
+    }
+    ++from;
+  }
   // Line feeds, tabs and CRs become blanks; then, from the left, each pair
   // of blanks becomes one and the look goes on behind it. One pass, so
   // that a long run of blanks is not moved up once per pair.
-  for (char* c = text; *c; ++c) {
+  for (char* c = from; *c; ++c) {
     if (*c == '\n' || *c == '\t' || *c == '\r') *c = ' ';
   }
-  char* out = text;
-  for (const char* in = text; *in;) {
+  char* out = from;
+  for (const char* in = from; *in;) {
     if (in[0] == ' ' && in[1] == ' ') {
       *out++ = ' ';
       in += 2;
@@ -463,6 +476,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
   // hit costs no allocation.
   std::string href;
   std::optional<std::string> name;
+  char* last_hit = nullptr;  // the anchor of the last hit
   char* p = page;
   while (p && *p) {
     if (*p == '&') {
@@ -481,6 +495,17 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
         char* semi = next_semicolon(p);
         p = semi ? semi + 1 : p + 1;
       }
+      continue;
+    }
+
+    // A rule that leaves the scan in front of its own anchor (types 1, 3, 6
+    // and 8 do) meets that link again next: it is accepted again, as a hit
+    // of this page, without being extracted anew. (Type 5 may have cut the
+    // page behind it, and an observer hears the whole verdict.)
+    if (p == last_hit && type != 5 && !observer) {
+      ++accepted;
+      const char* gt = links.TagEnd(p);
+      p = gt ? const_cast<char*>(gt) + 1 : nullptr;
       continue;
     }
 
@@ -516,6 +541,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
 
     // A new hit.
     hit_anchors.insert(anchor_at, anchor);
+    last_hit = p;
     TidyString(href);
     TidyString(*name);
     if (name->size() > kHitNameMax) name->resize(kHitNameMax);
