@@ -166,7 +166,8 @@ char* ReplaceFirstNoCase(char* text, const char* pattern, const char* replacemen
 // decode always lies whole at r (w <= r), so a reference is looked at exactly
 // as if everything before it had been replaced in the buffer one by one.
 char* DecodeEntities(char* text) {
-  if (!text) return nullptr;
+  // Most texts hold no reference at all.
+  if (!text || !std::strchr(text, '&')) return text;
   char* w = text;
   char* r = text;
   NextFinder semis(";");

@@ -26,19 +26,25 @@ HitList g_hits;
 namespace {
 
 NameHead MakeNameHead(const char* s) {
-  // The folded bytes first, then packed word by word: the loops are short
-  // and free of the end test per byte.
-  unsigned char bytes[kHeadBytes] = {};
-  for (int i = 0; s && i < kHeadBytes && s[i]; ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-    bytes[i] = c;
-  }
   NameHead head;
+  if (!s) return head;
+  std::size_t n = 0;
+  while (n < kHeadBytes && s[n]) ++n;
+  unsigned char bytes[kHeadBytes] = {};
+  std::memcpy(bytes, s, n);
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = 0x80 * kOnes;
   for (int w = 0; w < kHeadWords; ++w) {
-    std::uint64_t word = 0;
-    for (int i = 0; i < 8; ++i) word = (word << 8) | bytes[8 * w + i];
-    head.word[w] = word;
+    std::uint64_t x;
+    std::memcpy(&x, bytes + 8 * w, 8);
+    // Eight bytes folded at once: a byte below 0x80 whose low seven bits
+    // lie in 'A'..'Z' gets 0x20 (no byte's sum carries into the next).
+    const std::uint64_t low = x & ~kHigh;
+    const std::uint64_t from_a = low + (0x80 - 'A') * kOnes;
+    const std::uint64_t past_z = low + (0x80 - 'Z' - 1) * kOnes;
+    x |= (from_a & ~past_z & ~x & kHigh) >> 2;
+    // The bytes were loaded little-endian; the first must weigh most.
+    head.word[w] = __builtin_bswap64(x);
   }
   return head;
 }

@@ -19,13 +19,10 @@ struct CharClasses {
   bool blank[256] = {};
   bool digit[256] = {};
   bool capital[256] = {};
-  // What ends a run of plain text in the page scan.
-  bool text_stop[256] = {};
   constexpr CharClasses() {
     for (char c : {' ', '\t', '\n', '\v', '\f', '\r'}) blank[static_cast<unsigned char>(c)] = true;
     for (int c = '0'; c <= '9'; ++c) digit[c] = true;
     for (int c = 'A'; c <= 'Z'; ++c) capital[c] = true;
-    for (char c : {'<', '&', '\0'}) text_stop[static_cast<unsigned char>(c)] = true;
   }
 };
 constexpr CharClasses kClass;
@@ -38,9 +35,6 @@ bool IsDigit(char c) {
 }
 bool IsCapital(char c) {
   return kClass.capital[static_cast<unsigned char>(c)];
-}
-bool IsTextStop(char c) {
-  return kClass.text_stop[static_cast<unsigned char>(c)];
 }
 
 // The moves of the extraction rules. p always stays inside the page: it
@@ -490,7 +484,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     }
     if (*p != '<') {
       for (;;) {
-        while (!IsTextStop(*p)) ++p;
+        p += std::strcspn(p, "<&");
         if (*p != '&') break;
         char* semi = next_semicolon(p);
         p = semi ? semi + 1 : p + 1;
