@@ -130,28 +130,29 @@ int CmdParse(int argc, char** argv) {
     accepted += ParseResultPage(page.data(), page.size() - 1, type, term, exact != 0, seen, add);
   }
 
-  // Sized once: grown by doubling, a few MB of hits would be copied over
-  // and over.
-  const std::vector<FileHit*> hits = HitsInListOrder();
-  std::size_t bytes = 0;
-  for (const FileHit* hit : hits) {
-    for (const auto* text : {&hit->name, &hit->size, &hit->date, &hit->location}) {
-      bytes += (*text ? (*text)->size() : 0) + 1;
-    }
-  }
+  // Written in pieces of about 64 KB from one buffer: a buffer the size of
+  // all hits would cost a fresh page of memory every 4 KB of output.
+  constexpr std::size_t kPiece = 64 * 1024;
   std::string out;
-  out.reserve(bytes);
+  out.reserve(2 * kPiece);
+  bool written = true;
+  const auto flush = [&out, &written] {
+    if (written && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) written = false;
+    out.clear();
+  };
   const auto field = [&out](const std::optional<std::string>& text, char behind) {
     if (text) out += *text;
     out += behind;
   };
-  for (const FileHit* hit : hits) {
+  for (const FileHit* hit : HitsInListOrder()) {
     field(hit->name, '\t');
     field(hit->size, '\t');
     field(hit->date, '\t');
     field(hit->location, '\n');
+    if (out.size() >= kPiece) flush();
   }
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout)) {
+  flush();
+  if (!written || std::fflush(stdout)) {
     std::fputs("torvane-cli parse: cannot write the hits to stdout\n", stderr);
     return 2;
   }
