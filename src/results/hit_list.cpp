@@ -263,7 +263,7 @@ HitIndex FirstGreater(HitIndex z) {
 }
 
 // A number for hit, with the hit stored and its search data filled in.
-HitIndex NewHit(FileHit hit) {
+HitIndex NewHit(FileHit&& hit) {
   HitList& h = g_hits;
   auto z = static_cast<HitIndex>(h.info.size());
   if ((z - 1) % kBlockHits == 0) h.blocks.push_back(std::make_unique<FileHit[]>(kBlockHits));

@@ -450,6 +450,8 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
 
   int accepted = 0;
   const bool takes_http = type == 11 || type == 12 || type == 13;
+  // Their rules make the location from more than the href.
+  const bool builds_location = takes_http;
 
   // Anchors of this page that already became hits, in order. A rule may
   // leave the scan in front of its own link; meeting that link again must
@@ -512,13 +514,21 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     }
     const std::size_t anchor = static_cast<std::size_t>(p - page);
     auto anchor_at = hit_anchors.end();
+    // Set when the look-up already stored the href as the hit's location.
+    bool stored = false;
     if (take) {
       anchor_at = std::lower_bound(hit_anchors.begin(), hit_anchors.end(), anchor);
-      if ((anchor_at != hit_anchors.end() && *anchor_at == anchor) ||
-          SeenTreeLookup(seen.get(), href.c_str())) {
-        ++accepted;
+      if (anchor_at != hit_anchors.end() && *anchor_at == anchor) {
         take = false;
+      } else if (!builds_location && std::strcspn(href.c_str(), " \n\t\r") == href.size()) {
+        // The location will be the href as it is (no blank to tidy, no
+        // rule that builds it): look it up and store it in one walk.
+        stored = SeenTreeAdd(seen, href.c_str(), 1);
+        take = stored;
+      } else {
+        take = !SeenTreeLookup(seen.get(), href.c_str());
       }
+      if (!take) ++accepted;
     }
     if (!take) {
       if (observer && (link || IsAnchorTag(p))) {
@@ -554,7 +564,7 @@ int ParseResultPage(char* page, std::size_t length, int type, const char* term, 
     // The location may differ from the href looked up above (tidied blanks,
     // a service's prefix, a location built from page text), so an earlier
     // page may have made it a hit already: one location is one hit.
-    const bool seen_before = !SeenTreeAdd(seen, f.location.c_str(), 1);
+    const bool seen_before = !stored && !SeenTreeAdd(seen, f.location.c_str(), 1);
     if (!seen_before && !IsDigit(f.size[0])) f.size[0] = '\0';
     if (observer) {
       observer->Anchor({seen_before ? AnchorVerdict::kAlreadySeen : AnchorVerdict::kHit, anchor,
