@@ -387,7 +387,10 @@ int Type(HWND window, const char* id_text, const std::string& text) {
   // dialogs holds that inside a combo box of its own.
   if (ClassOf(field) == "ComboBoxEx32") field = FindWindowExA(field, nullptr, "ComboBox", nullptr);
   if (field && ClassOf(field) == "ComboBox") field = FindWindowExA(field, nullptr, "Edit", nullptr);
-  if (!field) return 1;
+  if (!field) {
+    std::fprintf(stderr, "no edit field in control %s\n", id_text);
+    return 1;
+  }
   SendMessageA(field, EM_SETSEL, 0, -1);
   if (text.empty()) {
     SendMessageA(field, WM_CHAR, VK_BACK, 1);
@@ -446,6 +449,7 @@ bool OpenClipboardSoon() {
     if (OpenClipboard(nullptr)) return true;
     Sleep(20);
   }
+  std::fprintf(stderr, "the clipboard stayed busy\n");
   return false;
 }
 

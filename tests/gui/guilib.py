@@ -274,9 +274,19 @@ class Session:
 
     def drive(self, *args, check=True, limit=60):
         started = time.monotonic()
-        proc = subprocess.run(["wine64", self.driver_exe] + [str(a) for a in args],
-                              env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=limit)
+        # The driver names every failure of its own on stderr. A failure
+        # without a word is Wine's: now and then, on a loaded machine, it
+        # ends a new process with status 1 before the program has run, and
+        # then nothing was done, so the call is made again.
+        for _ in range(3):
+            proc = subprocess.run(["wine64", self.driver_exe] + [str(a) for a in args],
+                                  env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+                                  timeout=limit)
+            if proc.returncode != 1 or proc.stdout or proc.stderr or not check:
+                break
+            print("gui_driver %s: ended with 1 without a word; once more"
+                  % " ".join(map(str, args))[:60], file=self.log)
+            time.sleep(0.2)
         out = proc.stdout.decode("latin-1")
         if os.environ.get("TORVANE_GUI_TRACE"):
             print("%.2fs gui_driver %s -> %d" % (time.monotonic() - started,
